@@ -1,0 +1,15 @@
+// Conversions between the program's UTF-16 texts and UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace varnello {
+
+// Unpaired surrogates become U+FFFD; everything else, NUL included, is kept.
+std::string ToUtf8(std::u16string_view text);
+
+// Malformed sequences become U+FFFD.
+std::u16string FromUtf8(std::string_view text);
+
+}  // namespace varnello

@@ -1,0 +1,244 @@
+#include "survey/survey_value.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "survey/utf.h"
+
+namespace varnello {
+namespace {
+
+const NumberFormat kChinese{u"."};
+const NumberFormat kComma{u","};
+
+SurveyValue T(const std::u16string& s) { return SurveyValue::Text(s); }
+
+std::string Memory(const std::vector<SurveyValue>& capacities) {
+  SurveyValue total = SurveyValue::Whole(0), count;
+  for (const auto& capacity : capacities) {
+    auto sum = Sum(total, capacity, kChinese);
+    if (sum) total = *sum;
+    count = *Sum(count, SurveyValue::Whole(1), kChinese);
+  }
+  auto text = MemoryText(total, count, kChinese);
+  return text ? ToUtf8(*text) : "<failed>";
+}
+
+std::string Disk(const SurveyValue& size, const NumberFormat& format = kChinese) {
+  auto text = DiskSizeText(size, format);
+  return text ? ToUtf8(*text) : "<failed>";
+}
+
+std::string Text(double x, const NumberFormat& format = kChinese) {
+  return ToUtf8(TextOf(SurveyValue::Real(x), format));
+}
+
+TEST(MemoryText, SumsModulesAndCountsThem) {
+  EXPECT_EQ(Memory({T(u"4294967296"), T(u"4294967296")}), "8192 MB / 2条");
+  EXPECT_EQ(Memory({T(u"2147483648"), T(u"1073741824")}), "3072 MB / 2条");
+  EXPECT_EQ(Memory({T(u"536871912")}), "512.000953674316 MB / 1条");
+}
+
+TEST(MemoryText, NoModulesLeavesTheCountEmpty) {
+  EXPECT_EQ(Memory({}), "0 MB / 条");
+}
+
+TEST(MemoryText, NullCapacityEmptiesTheTotalForGood) {
+  EXPECT_EQ(Memory({SurveyValue::Null(), T(u"4294967296")}), " MB / 2条");
+  EXPECT_EQ(Memory({T(u"4294967296"), SurveyValue::Null()}), " MB / 2条");
+}
+
+TEST(MemoryText, CapacityThatIsNoNumberFailsItsOwnSumOnly) {
+  // The failed sum leaves the total as it was; the count still goes up.
+  EXPECT_EQ(Memory({T(u"4294967296"), T(u"unknown")}), "4096 MB / 2条");
+}
+
+TEST(DiskSizeText, GigabytesRoundedToTwoDecimals) {
+  EXPECT_EQ(Disk(T(u"500105249280")), "465.76 GB");
+  EXPECT_EQ(Disk(T(u"2000398934016")), "1863.02 GB");
+  EXPECT_EQ(Disk(T(u"1000204886016")), "931.51 GB");
+  EXPECT_EQ(Disk(T(u"8011120640")), "7.46 GB");
+  EXPECT_EQ(Disk(T(u"1073741824")), "1 GB");
+  EXPECT_EQ(Disk(T(u"500000000000000")), "465661.29 GB");  // no unit above GB
+}
+
+TEST(DiskSizeText, BelowOneGigabyteInMegabytes) {
+  EXPECT_EQ(Disk(T(u"1073741823")), "1024 MB");
+  EXPECT_EQ(Disk(T(u"0")), "0 MB");
+  EXPECT_EQ(Disk(T(u"104857600")), "100 MB");
+}
+
+TEST(DiskSizeText, ExactHalvesGoToTheEvenHundredth) {
+  EXPECT_EQ(Disk(T(u"131072")), "0.12 MB");   // 0.125
+  EXPECT_EQ(Disk(T(u"393216")), "0.38 MB");   // 0.375
+  EXPECT_EQ(Disk(T(u"655360")), "0.62 MB");   // 0.625
+  EXPECT_EQ(Disk(T(u"917504")), "0.88 MB");   // 0.875
+}
+
+TEST(DiskSizeText, TrailingZerosAreDropped) {
+  // 465.7 GB exactly, shown without its trailing zero.
+  EXPECT_EQ(Disk(SurveyValue::Real(465.7 * 1073741824.0)), "465.7 GB");
+}
+
+TEST(DiskSizeText, NullSizeTakesTheGigabyteBranch) {
+  EXPECT_EQ(Disk(SurveyValue::Null()), " GB");
+}
+
+TEST(DiskSizeText, UnsetSizeCountsAsZero) {
+  EXPECT_EQ(Disk(SurveyValue()), "0 MB");
+}
+
+TEST(DiskSizeText, RegionalDecimalSeparator) {
+  EXPECT_EQ(Disk(T(u"500105249280"), kComma), "465,76 GB");
+  // The size text must be read with the region's separator too.
+  EXPECT_EQ(Disk(T(u"1,5"), kComma), "0 MB");
+  EXPECT_EQ(Disk(T(u"1.5"), kComma), "<failed>");
+}
+
+TEST(DiskSizeText, SizeThatIsNoNumberFails) {
+  EXPECT_EQ(Disk(T(u"")), "<failed>");
+  EXPECT_EQ(Disk(T(u"about 80 GB")), "<failed>");
+}
+
+TEST(TextOf, RealsInShortestFormOfFifteenDigits) {
+  EXPECT_EQ(Text(8192), "8192");
+  EXPECT_EQ(Text(0.5), "0.5");
+  EXPECT_EQ(Text(-0.25), "-0.25");
+  EXPECT_EQ(Text(-0.0), "0");
+  EXPECT_EQ(Text(1.0 / 3.0), "0.333333333333333");
+  EXPECT_EQ(Text(2.0 / 3.0), "0.666666666666667");  // rounded at the fifteenth digit
+  EXPECT_EQ(Text(123456789012345.0), "123456789012345");
+  EXPECT_EQ(Text(0.0001), "0.0001");
+  EXPECT_EQ(Text(1e15), "1E+15");
+  EXPECT_EQ(Text(1234567890123456789.0), "1.23456789012346E+18");
+  EXPECT_EQ(Text(0.00001), "1E-05");
+  EXPECT_EQ(Text(-2.5e-300), "-2.5E-300");
+  EXPECT_EQ(Text(465.76, kComma), "465,76");
+  EXPECT_EQ(Text(465.76, NumberFormat{u""}), "465.76");
+}
+
+TEST(TextOf, OtherKinds) {
+  EXPECT_EQ(TextOf(SurveyValue(), kChinese), u"");
+  EXPECT_EQ(TextOf(SurveyValue::Null(), kChinese), u"");
+  EXPECT_EQ(TextOf(T(u"  Intel  "), kChinese), u"  Intel  ");
+  EXPECT_EQ(TextOf(SurveyValue::Whole(-42), kChinese), u"-42");
+  EXPECT_EQ(TextOf(SurveyValue::Whole(INT64_MIN), kChinese), u"-9223372036854775808");
+}
+
+TEST(CaptionText, NullFailsWhereJoiningWouldNot) {
+  EXPECT_FALSE(CaptionText(SurveyValue::Null(), kChinese).ok());
+  EXPECT_EQ(*CaptionText(SurveyValue(), kChinese), u"");
+  EXPECT_EQ(*CaptionText(T(u" x"), kChinese), u" x");
+  EXPECT_EQ(Join({SurveyValue::Null(), u"型号:", SurveyValue()}, kChinese), u"型号:");
+}
+
+TEST(Arithmetic, NullPassesThroughEverything) {
+  const SurveyValue null = SurveyValue::Null();
+  EXPECT_TRUE(Sum(null, SurveyValue::Whole(1), kChinese)->is_null());
+  EXPECT_TRUE(Sum(T(u"not a number"), null, kChinese)->is_null());
+  EXPECT_TRUE(Quotient(null, SurveyValue::Whole(0), kChinese)->is_null());
+  EXPECT_TRUE(WholePart(null, kChinese)->is_null());
+  EXPECT_TRUE(RoundTwoDecimals(null, kChinese)->is_null());
+  EXPECT_TRUE(NumberOf(null, kChinese)->is_null());
+}
+
+TEST(Arithmetic, KindOfSums) {
+  EXPECT_EQ(*Sum(SurveyValue(), SurveyValue::Whole(1), kChinese), SurveyValue::Whole(1));
+  EXPECT_EQ(*Sum(SurveyValue::Whole(0), T(u"2"), kChinese), SurveyValue::Real(2));
+  EXPECT_EQ(*Sum(SurveyValue::Whole(INT64_MAX), SurveyValue::Whole(1), kChinese),
+            SurveyValue::Real(9223372036854775808.0));
+  EXPECT_EQ(Sum(SurveyValue::Real(1.7e308), T(u"1.7e308"), kChinese).error().code, hr::kOverflow);
+}
+
+TEST(Arithmetic, QuotientAndWholePart) {
+  EXPECT_EQ(*Quotient(SurveyValue::Whole(1), SurveyValue::Whole(4), kChinese), SurveyValue::Real(0.25));
+  EXPECT_EQ(Quotient(SurveyValue::Whole(1), T(u"0"), kChinese).error().code, hr::kDivByZero);
+  EXPECT_EQ(*WholePart(SurveyValue::Real(-0.5), kChinese), SurveyValue::Real(-1));
+  EXPECT_EQ(*WholePart(SurveyValue::Whole(7), kChinese), SurveyValue::Whole(7));
+  EXPECT_EQ(RoundTwoDecimals(SurveyValue::Real(1e307), kChinese).error().code, hr::kOverflow);
+}
+
+// Property texts of any content get a defined result and never read out of
+// bounds.
+struct ParseCase {
+  std::u16string text;
+  bool ok;
+  double value;
+};
+
+TEST(ParseDecimal, OddTexts) {
+  const std::vector<ParseCase> cases = {
+      {u"12", true, 12},
+      {u"  12  ", true, 12},
+      {u"+7", true, 7},
+      {u"-0", true, -0.0},
+      {u".5", true, 0.5},
+      {u"5.", true, 5},
+      {u"000123.4500", true, 123.45},
+      {u"1e3", true, 1000},
+      {u"2.5E-3", true, 0.0025},
+      {u"1e-400", true, 0},
+      {u"18446744073709551617", true, 18446744073709551617.0},  // beyond 64 bits
+      {u"0.000000000000000000000000000000000000001e39", true, 1},
+      {u"", false, 0},
+      {u"   ", false, 0},
+      {u".", false, 0},
+      {u"-", false, 0},
+      {u"1e", false, 0},
+      {u"1e+", false, 0},
+      {u"1e400", false, 0},
+      {u"-1e400", false, 0},
+      {u"0x10", false, 0},
+      {u"&H10", false, 0},
+      {u"1,000", false, 0},
+      {u"12 34", false, 0},
+      {u"\t12", false, 0},
+      {std::u16string(u"12\0" u"34", 5), false, 0},
+      {std::u16string(u"12\0", 3), false, 0},
+      {u"\xD800" u"12", false, 0},
+      {u"12\xDFFF", false, 0},
+      {u"１２", false, 0},  // full-width digits
+      {u"NaN", false, 0},
+      {u"inf", false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.text));
+    auto r = ParseDecimal(c.text, kChinese);
+    ASSERT_EQ(r.ok(), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(*r, c.value);
+      EXPECT_EQ(std::signbit(*r), std::signbit(c.value));
+    }
+  }
+}
+
+TEST(ParseDecimal, VeryLongTexts) {
+  const std::u16string million_digits(1 << 20, u'9');
+  auto huge = ParseDecimal(million_digits, kChinese);
+  EXPECT_EQ(huge.error().code, hr::kOverflow);
+
+  std::u16string long_fraction = u"0." + std::u16string(1 << 20, u'0') + u"1e1048577";
+  EXPECT_DOUBLE_EQ(*ParseDecimal(long_fraction, kChinese), 1.0);
+
+  std::u16string long_exponent = u"1e" + std::u16string(1 << 20, u'9');
+  EXPECT_FALSE(ParseDecimal(long_exponent, kChinese).ok());
+  std::u16string long_negative_exponent = u"1e-" + std::u16string(1 << 20, u'9');
+  EXPECT_EQ(*ParseDecimal(long_negative_exponent, kChinese), 0.0);
+
+  std::u16string junk(1 << 20, u'\xD83D');
+  EXPECT_FALSE(ParseDecimal(junk, kChinese).ok());
+}
+
+TEST(ParseDecimal, RegionalSeparatorsOfMoreThanOneCharacter) {
+  const NumberFormat odd{u"::"};
+  EXPECT_EQ(*ParseDecimal(u"1::5", odd), 1.5);
+  EXPECT_FALSE(ParseDecimal(u"1:5", odd).ok());
+  EXPECT_EQ(ToUtf8(TextOf(SurveyValue::Real(1.5), odd)), "1::5");
+}
+
+}  // namespace
+}  // namespace varnello

@@ -1,5 +1,7 @@
 #include "survey/display_log.h"
 
+#include <cstdio>
+
 #include "survey/utf.h"
 
 namespace varnello {
@@ -14,6 +16,43 @@ std::string ProgressLine(bool visible) {
 
 std::string NoticeLine(std::u16string_view text, std::u16string_view title, std::int32_t icon_kind) {
   return "ShowNotice\t" + ToUtf8(text) + "\t" + ToUtf8(title) + "\t" + std::to_string(icon_kind);
+}
+
+namespace {
+
+std::string JsonString(std::u16string_view text) {
+  std::string out = "\"";
+  for (char c : ToUtf8(text)) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+          out += buf;
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+std::string LabelsJson(const LabelTexts& texts) {
+  std::string out = "{";
+  for (int i = 0; i < kResultLabelCount; ++i) {
+    if (i) out += ", ";
+    out += JsonString(FromUtf8(LabelName(static_cast<ResultLabel>(i))));
+    out += ": ";
+    out += JsonString(texts[static_cast<std::size_t>(i)]);
+  }
+  return out + "}";
 }
 
 }  // namespace varnello

@@ -5,6 +5,7 @@
 //   SetCaption<TAB>label<TAB>text
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,5 +17,10 @@ namespace varnello {
 std::string CaptionLine(ResultLabel label, std::u16string_view text);
 std::string ProgressLine(bool visible);
 std::string NoticeLine(std::u16string_view text, std::u16string_view title, std::int32_t icon_kind);
+
+// The labels' texts as one JSON object {"Windows": "...", ...}, in label
+// order, UTF-8.
+using LabelTexts = std::array<std::u16string, kResultLabelCount>;
+std::string LabelsJson(const LabelTexts& texts);
 
 }  // namespace varnello

@@ -32,10 +32,17 @@ if dpkg-query -W -f='${Status}' wine32 2>/dev/null | grep -q "install ok install
   echo "setup: wine32 is installed; 64-bit programs are run with /usr/lib/wine/wine64 regardless" >&2
 fi
 
-# A Wine prefix of our own, made once (about 10 s).
+# A Wine prefix of our own, made once (about 10 s), with the font that
+# stands in for SimSun.
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-varnello}" WINEDEBUG=-all
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "setup: creating the Wine prefix $WINEPREFIX"
+if [ ! -f "$WINEPREFIX/.varnello-ready" ]; then
+  echo "setup: preparing the Wine prefix $WINEPREFIX"
   /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+  reg="$(mktemp --suffix=.reg)"
+  { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$here/wine-fonts.reg"; } >"$reg"
+  /usr/lib/wine/wine64 regedit /S "$(/usr/lib/wine/wine64 winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
   /usr/lib/wine/wineserver64 -w 2>/dev/null || true
+  rm -f "$reg"
+  touch "$WINEPREFIX/.varnello-ready"
 fi

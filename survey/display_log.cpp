@@ -18,9 +18,7 @@ std::string NoticeLine(std::u16string_view text, std::u16string_view title, std:
   return "ShowNotice\t" + ToUtf8(text) + "\t" + ToUtf8(title) + "\t" + std::to_string(icon_kind);
 }
 
-namespace {
-
-std::string JsonString(std::u16string_view text) {
+std::string JsonQuote(std::u16string_view text) {
   std::string out = "\"";
   for (char c : ToUtf8(text)) {
     switch (c) {
@@ -42,15 +40,13 @@ std::string JsonString(std::u16string_view text) {
   return out + "\"";
 }
 
-}  // namespace
-
 std::string LabelsJson(const LabelTexts& texts) {
   std::string out = "{";
   for (int i = 0; i < kResultLabelCount; ++i) {
     if (i) out += ", ";
-    out += JsonString(FromUtf8(LabelName(static_cast<ResultLabel>(i))));
+    out += JsonQuote(FromUtf8(LabelName(static_cast<ResultLabel>(i))));
     out += ": ";
-    out += JsonString(texts[static_cast<std::size_t>(i)]);
+    out += JsonQuote(texts[static_cast<std::size_t>(i)]);
   }
   return out + "}";
 }

@@ -20,6 +20,9 @@ std::string NoticeLine(std::u16string_view text, std::u16string_view title, std:
 
 // The labels' texts as one JSON object {"Windows": "...", ...}, in label
 // order, UTF-8.
+// A JSON string literal of the text, UTF-8.
+std::string JsonQuote(std::u16string_view text);
+
 using LabelTexts = std::array<std::u16string, kResultLabelCount>;
 std::string LabelsJson(const LabelTexts& texts);
 

@@ -1,0 +1,30 @@
+#include "ui/commands.h"
+
+#include "survey/utf.h"
+
+#ifndef VARNELLO_NOTICE_HOST
+#error "VARNELLO_NOTICE_HOST is set by the build"
+#endif
+#ifndef VARNELLO_HOME_HOST
+#error "VARNELLO_HOME_HOST is set by the build"
+#endif
+
+namespace varnello::ui {
+
+std::u16string AnnouncementAddress() {
+  return u"http://" + FromUtf8(VARNELLO_NOTICE_HOST) + u"/vip/hardware/gonggao.html";
+}
+
+std::u16string HomePageCommand() { return u"Explorer   /s   ,   http://" + FromUtf8(VARNELLO_HOME_HOST); }
+
+std::u16string AppPathOf(std::u16string_view module_path) {
+  const std::size_t slash = module_path.find_last_of(u"\\/");
+  if (slash == std::u16string_view::npos) return std::u16string(module_path);
+  std::u16string dir(module_path.substr(0, slash));
+  if (dir.size() == 2 && dir[1] == u':') dir += u'\\';  // a drive's root keeps its backslash
+  return dir;
+}
+
+std::u16string IconPathOf(std::u16string_view app_path) { return std::u16string(app_path) + u"\\icon.ico"; }
+
+}  // namespace varnello::ui

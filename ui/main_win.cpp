@@ -1,0 +1,19 @@
+// Varnello: the window Pc is the program; there is no other start routine.
+#include <windows.h>
+
+#include "ui/pc_win.h"
+#include "ui/probe_win.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
+  // The web view needs OLE on this thread, and the survey COM.
+  if (FAILED(OleInitialize(nullptr))) return 1;
+  auto pc = varnello::ui::Pc::Create(instance, show, varnello::ui::ProbeStartFunction());
+  if (!pc) return 1;
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  OleUninitialize();
+  return 0;
+}

@@ -1,0 +1,580 @@
+#include "ui/pc_win.h"
+
+#include <windowsx.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "survey/run_survey.h"
+#include "survey/wmi_platform_win.h"
+#include "tray/tray_decode.h"
+#include "tray/tray_win.h"
+#include "ui/commands.h"
+#include "ui/probe_win.h"
+#include "ui/resource_ids.h"
+#include "ui/text_layout.h"
+
+namespace varnello::ui {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"VarnelloPc";
+constexpr wchar_t kFrameClass[] = L"VarnelloFrame";
+constexpr Colour kWhite = 0xFFFFFF;
+constexpr Colour kDarkGrey = 0x404040;
+constexpr int kFontPoints = 9;
+
+std::wstring Wide(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
+
+// Per-monitor DPI functions appeared in Windows 10; earlier systems have one
+// density for the whole screen.
+int DpiOf(HWND hwnd) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static auto get = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (get && hwnd) {
+    if (UINT dpi = get(hwnd)) return static_cast<int>(dpi);
+  }
+  HDC screen = GetDC(nullptr);
+  int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : kDesignDpi;
+}
+
+RECT WindowRectFor(int dpi, DWORD style, DWORD ex_style) {
+  RECT r{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
+  using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  static auto adjust = reinterpret_cast<AdjustFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  if (adjust)
+    adjust(&r, style, FALSE, ex_style, static_cast<UINT>(dpi));
+  else
+    AdjustWindowRectEx(&r, style, FALSE, ex_style);
+  return r;
+}
+
+RECT ToRect(const PixelRect& p) { return RECT{p.left, p.top, p.left + p.width, p.top + p.height}; }
+
+// Starts a command line the way the runtime's Shell does: the program found
+// along the usual search path, its window shown with the given style, not
+// waited for.
+Status ShellStart(std::wstring_view command_line, int window_style) {
+  std::vector<wchar_t> line(command_line.begin(), command_line.end());
+  line.push_back(L'\0');
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(window_style == kMinimizedFocus ? SW_SHOWMINIMIZED : window_style);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return ComError(HRESULT_FROM_WIN32(GetLastError()));
+  KernelHandle thread(process.hThread), handle(process.hProcess);
+  return {};
+}
+
+std::wstring ModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+// The window's survey display: labels, the progress frame, and balloons.
+class PcDisplay final : public SurveyDisplay {
+ public:
+  explicit PcDisplay(Pc& pc) : pc_(pc) {}
+  Status SetCaption(ResultLabel label, std::u16string_view text) override {
+    return pc_.SetCaption(kResultLabels[static_cast<std::size_t>(label)], text);
+  }
+  Status SetProgressVisible(bool visible) override { return pc_.SetFrame1Visible(visible); }
+  Status ShowNotice(std::u16string_view text, std::u16string_view title, std::int32_t icon_kind) override {
+    if (!IsWindow(pc_.hwnd())) return ComError(HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE));
+    tray::ShowBalloon(pc_.hwnd(), text, title, icon_kind);
+    return {};
+  }
+
+ private:
+  Pc& pc_;
+};
+
+}  // namespace
+
+Pc::Pc(HINSTANCE instance, StartFn start)
+    : instance_(instance), start_(start ? std::move(start) : StartFn(ShellStart)) {
+  for (int i = 0; i < kControlCount; ++i) captions_[static_cast<std::size_t>(i)] = std::u16string(kControls[static_cast<std::size_t>(i)].caption);
+  visible_ = InitialVisibility();
+  jiance_colour_ = *kControls[kJiance].colour;
+}
+
+Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start) {
+  WNDCLASSEXW frame_class{};
+  frame_class.cbSize = sizeof frame_class;
+  frame_class.lpfnWndProc = FrameProc;
+  frame_class.hInstance = instance;
+  frame_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  frame_class.lpszClassName = kFrameClass;
+  RegisterClassExW(&frame_class);
+
+  auto* pc = new Pc(instance, std::move(start));  // lives as long as the program
+  pc->big_icon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
+                                                    GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
+  pc->small_icon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
+                                                      GetSystemMetrics(SM_CXSMICON),
+                                                      GetSystemMetrics(SM_CYSMICON), 0)));
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = WindowProc;
+  window_class.hInstance = instance;
+  window_class.hIcon = pc->big_icon_.get();
+  window_class.hIconSm = pc->small_icon_.get();
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.lpszClassName = kWindowClass;
+  if (!RegisterClassExW(&window_class)) return ComError(HRESULT_FROM_WIN32(GetLastError()));
+
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  const std::wstring title = Wide(pc->Text(IDS_TITLE));
+  HWND hwnd = CreateWindowExW(0, kWindowClass, title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
+                              nullptr, nullptr, instance, pc);
+  if (!hwnd) return ComError(HRESULT_FROM_WIN32(GetLastError()));
+
+  // Centred on the screen, at the screen's density.
+  RECT r = WindowRectFor(pc->dpi_, style, 0);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  SetWindowPos(hwnd, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w,
+               h, SWP_NOZORDER | SWP_NOACTIVATE);
+
+  pc->Check(pc->Form_Load());
+  ShowWindow(hwnd, show);
+  UpdateWindow(hwnd);
+  return pc;
+}
+
+LRESULT CALLBACK Pc::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* pc = static_cast<Pc*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    pc->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pc));
+  }
+  auto* pc = reinterpret_cast<Pc*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!pc) return DefWindowProcW(hwnd, message, wparam, lparam);
+  return pc->Handle(message, wparam, lparam);
+}
+
+LRESULT Pc::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (taskbar_created_ && message == taskbar_created_) {
+    tray::ReAddTrayIcon();
+    return 0;
+  }
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate() ? 0 : -1;
+    case WM_ERASEBKGND:
+      return 1;  // painted whole in WM_PAINT
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_MOUSEMOVE:
+      OnMouseMove(wparam, lparam);
+      return 0;
+    case WM_LBUTTONDOWN:
+      OnLButtonDown(lparam);
+      return 0;
+    case WM_LBUTTONUP:
+      OnLButtonUp(lparam);
+      return 0;
+    case WM_CAPTURECHANGED:
+      pressed_ = -1;
+      return 0;
+    case WM_SETCURSOR:
+      if (OnSetCursor(wparam, lparam)) return TRUE;
+      break;
+    case WM_SIZE:
+      OnSize(wparam);
+      return 0;
+    case 0x02E0:  // WM_DPICHANGED
+      OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return 0;
+    case WM_CLOSE:
+    case WM_QUERYENDSESSION:
+      Form_QueryUnload();
+      return 0;
+    case WM_DESTROY:
+      Form_Unload();
+      PostQuitMessage(0);
+      return 0;
+    case WM_COPYDATA:
+      return OnCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lparam));
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+bool Pc::OnCreate() {
+  dpi_ = DpiOf(hwnd_);
+  taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
+  if (!pictures_.Load(instance_)) return false;
+  hand_.Reset(static_cast<HCURSOR>(
+      LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HAND_POINT), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE)));
+  menu_.Reset(LoadMenuW(instance_, MAKEINTRESOURCEW(IDM_SYSPOPUP)));
+
+  frame2_ = CreateWindowExW(0, kFrameClass, L"Frame2", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1, 1, hwnd_,
+                            nullptr, instance_, nullptr);
+  frame1_ = CreateWindowExW(0, kFrameClass, L"Frame1", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1, 1, hwnd_,
+                            nullptr, instance_, nullptr);
+  if (!frame1_ || !frame2_) return false;
+  SetWindowLongPtrW(frame1_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(frame2_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  ApplyDpi();
+  // Without a browser control the strip stays white; the rest works.
+  gonggao_ = WebView::Create(frame2_, ToRect(RectOf(kGonggao)));
+  return true;
+}
+
+void Pc::ApplyDpi() {
+  const int pixels = -MulDiv(kFontPoints, dpi_, 72);
+  auto make = [&](int weight, bool underline) {
+    return Font(CreateFontW(pixels, 0, 0, 0, weight, FALSE, underline, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+                            CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
+  };
+  fonts_[static_cast<int>(FontStyle::kRegular)] = make(FW_NORMAL, false);
+  fonts_[static_cast<int>(FontStyle::kBold)] = make(FW_BOLD, false);
+  fonts_[static_cast<int>(FontStyle::kUnderline)] = make(FW_NORMAL, true);
+  advances_.clear();
+  for (auto [frame, id] : {std::pair{frame1_, kFrame1}, std::pair{frame2_, kFrame2}}) {
+    PixelRect r = RectOf(id);
+    SetWindowPos(frame, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  if (gonggao_) gonggao_->SetRect(ToRect(RectOf(kGonggao)));
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void Pc::OnDpiChanged(int dpi, const RECT& suggested) {
+  dpi_ = dpi;
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  ApplyDpi();
+}
+
+RECT Pc::ClientOnScreen() const {
+  RECT r;
+  GetClientRect(hwnd_, &r);
+  MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+std::u16string Pc::Text(UINT id) const {
+  const wchar_t* text = nullptr;
+  int n = LoadStringW(instance_, id, reinterpret_cast<LPWSTR>(&text), 0);
+  return n > 0 ? std::u16string(reinterpret_cast<const char16_t*>(text), static_cast<std::size_t>(n)) : u"";
+}
+
+HFONT Pc::FontFor(FontStyle style) const { return fonts_[static_cast<int>(style)].get(); }
+
+// --- Drawing -----------------------------------------------------------------
+
+void Pc::OnPaint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd_, &ps);
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  MemoryDc canvas(CreateCompatibleDC(dc));
+  Bitmap bitmap(CreateCompatibleBitmap(dc, client.right, client.bottom));
+  {
+    Selected selected(canvas.get(), bitmap.get());
+    FillRect(canvas.get(), &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    // Back to front: the last row of the table lies behind all others.
+    for (int i = kControlCount - 1; i >= 0; --i) {
+      const ControlSpec& c = kControls[static_cast<std::size_t>(i)];
+      if (c.container != -1 || !visible_[static_cast<std::size_t>(i)]) continue;
+      if (c.kind == ControlKind::kPicture) pictures_.Draw(canvas.get(), c.picture, RectOf(i));
+      if (c.kind == ControlKind::kLabel) PaintLabel(canvas.get(), i);
+    }
+    BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+           ps.rcPaint.bottom - ps.rcPaint.top, canvas.get(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+  }
+  EndPaint(hwnd_, &ps);
+}
+
+int Pc::Advance(HDC dc, FontStyle style, std::u16string_view character) {
+  std::uint64_t key = static_cast<std::uint64_t>(style) << 40;
+  for (char16_t c : character) key = (key << 16) ^ c;
+  auto it = advances_.find(key);
+  if (it != advances_.end()) return it->second;
+  SIZE size{};
+  GetTextExtentPoint32W(dc, reinterpret_cast<LPCWSTR>(character.data()), static_cast<int>(character.size()), &size);
+  advances_.emplace(key, size.cx);
+  return size.cx;
+}
+
+// Only the text is drawn; it wraps at the label's width and is cut off at
+// its height.
+void Pc::PaintLabel(HDC dc, int id) {
+  const ControlSpec& c = kControls[static_cast<std::size_t>(id)];
+  const AccessKeyText text = ParseAccessKeys(captions_[static_cast<std::size_t>(id)]);
+  if (text.shown.empty()) return;
+  const PixelRect r = RectOf(id);
+  Selected font(dc, FontFor(c.font));
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  const int line_height = metrics.tmHeight > 0 ? metrics.tmHeight : 12;
+  const Colour colour = id == kJiance ? jiance_colour_ : c.colour ? *c.colour : GetSysColor(COLOR_BTNTEXT);
+  SetTextColor(dc, colour);
+  SetBkMode(dc, TRANSPARENT);
+
+  const std::size_t max_lines = static_cast<std::size_t>((r.height + line_height - 1) / line_height);
+  auto measure = [&](std::u16string_view ch) { return Advance(dc, c.font, ch); };
+  const RECT clip = ToRect(r);
+  const std::u16string_view shown(text.shown);
+  int y = r.top;
+  for (const TextLine& line : WrapLines(shown, r.width, max_lines, measure)) {
+    std::u16string_view part = shown.substr(line.begin, line.end - line.begin);
+    ExtTextOutW(dc, r.left, y, ETO_CLIPPED, &clip, reinterpret_cast<LPCWSTR>(part.data()),
+                static_cast<UINT>(part.size()), nullptr);
+    const auto u = text.underline;
+    if (u >= 0 && static_cast<std::size_t>(u) >= line.begin && static_cast<std::size_t>(u) < line.end) {
+      int x = r.left;
+      for (std::size_t k = line.begin; k < static_cast<std::size_t>(u); ++k) x += measure(shown.substr(k, 1));
+      const int w = measure(shown.substr(static_cast<std::size_t>(u), 1));
+      RECT bar{x, y + metrics.tmAscent + 1, x + w, y + metrics.tmAscent + 2};
+      IntersectRect(&bar, &bar, &clip);
+      Brush brush(CreateSolidBrush(colour));
+      FillRect(dc, &bar, brush.get());
+    }
+    y += line_height;
+  }
+}
+
+void Pc::OnFramePaint(HWND frame) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(frame, &ps);
+  RECT client;
+  GetClientRect(frame, &client);
+  if (frame == frame1_) {
+    // Image8 starts above and left of the frame's corner and covers it all.
+    pictures_.Draw(dc, kControls[kImage8].picture, RectOf(kImage8));
+  } else {
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  }
+  EndPaint(frame, &ps);
+}
+
+LRESULT CALLBACK Pc::FrameProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* pc = reinterpret_cast<Pc*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (pc && message == WM_PAINT) {
+    pc->OnFramePaint(hwnd);
+    return 0;
+  }
+  if (message == WM_ERASEBKGND) return 1;
+  return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+void Pc::InvalidateControl(int id) {
+  RECT r = ToRect(RectOf(id));
+  InvalidateRect(hwnd_, &r, FALSE);
+}
+
+// --- What other parts change -----------------------------------------------
+
+Status Pc::SetCaption(ControlId id, std::u16string_view text) {
+  if (!IsWindow(hwnd_)) return ComError(HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE));
+  captions_[id] = std::u16string(text);
+  InvalidateControl(id);
+  UpdateWindow(hwnd_);  // a survey holds the thread: show the text now
+  return {};
+}
+
+Status Pc::SetFrame1Visible(bool visible) {
+  if (!IsWindow(frame1_)) return ComError(HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE));
+  visible_[kFrame1] = visible;
+  ShowWindow(frame1_, visible ? SW_SHOWNA : SW_HIDE);
+  UpdateWindow(visible ? frame1_ : hwnd_);
+  return {};
+}
+
+void Pc::SetJianceColour(Colour colour) {
+  if (colour == jiance_colour_) return;
+  jiance_colour_ = colour;
+  InvalidateControl(kJiance);
+}
+
+// --- Mouse -------------------------------------------------------------------
+
+void Pc::OnMouseMove(WPARAM wparam, LPARAM lparam) {
+  const int button = (wparam & MK_LBUTTON ? 1 : 0) | (wparam & MK_RBUTTON ? 2 : 0) | (wparam & MK_MBUTTON ? 4 : 0);
+  const int shift = (wparam & MK_SHIFT ? 1 : 0) | (wparam & MK_CONTROL ? 2 : 0);
+  const int x = GET_X_LPARAM(lparam), y = GET_Y_LPARAM(lparam);
+
+  // The icon's notifications come as this very message, sent by the shell
+  // with a message number where the position should be.
+  const bool sent = (InSendMessageEx(nullptr) & (ISMEX_SEND | ISMEX_NOTIFY | ISMEX_CALLBACK)) != 0;
+  const DWORD pos = GetMessagePos();
+  POINT pointer{GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
+  ScreenToClient(hwnd_, &pointer);
+  if (tray::IsIconNotification(sent, x, y, pointer.x, pointer.y)) {
+    const float tpp = tray::TwipsPerPixel(dpi_);
+    Form_MouseMove(button, shift, static_cast<float>(LOWORD(lparam)) * tpp,
+                   static_cast<float>(HIWORD(lparam)) * tpp, true);
+    return;
+  }
+
+  const Hit hit = HitTest(x, y, dpi_, visible_);
+  if (hit.kind == HitKind::kForm) {
+    const float tpp = tray::TwipsPerPixel(dpi_);
+    Form_MouseMove(button, shift, static_cast<float>(x) * tpp, static_cast<float>(y) * tpp, false);
+  } else if (hit.control == kJiance) {
+    jiance_MouseMove();
+  } else if (hit.control == kImage1) {
+    Image1_MouseMove();
+  }
+}
+
+void Pc::OnLButtonDown(LPARAM lparam) {
+  const Hit hit = HitTest(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam), dpi_, visible_);
+  if (hit.kind != HitKind::kControl) return;
+  if (hit.control == kJiance || hit.control == kImage5 || hit.control == kUpdate) {
+    pressed_ = hit.control;
+    SetCapture(hwnd_);
+  }
+}
+
+// A click: the left button pressed and released over the same control.
+void Pc::OnLButtonUp(LPARAM lparam) {
+  const int pressed = pressed_;
+  if (pressed < 0) return;
+  ReleaseCapture();
+  const Hit hit = HitTest(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam), dpi_, visible_);
+  if (hit.kind != HitKind::kControl || hit.control != pressed) return;
+  if (pressed == kJiance) Check(jiance_Click());
+  if (pressed == kImage5) Check(Image5_Click());
+  if (pressed == kUpdate) Check(update_Click());
+}
+
+bool Pc::OnSetCursor(WPARAM wparam, LPARAM lparam) {
+  if (reinterpret_cast<HWND>(wparam) != hwnd_ || LOWORD(lparam) != HTCLIENT) return false;
+  POINT p;
+  GetCursorPos(&p);
+  ScreenToClient(hwnd_, &p);
+  const Hit hit = HitTest(p.x, p.y, dpi_, visible_);
+  const bool hand = hit.kind == HitKind::kControl && kControls[static_cast<std::size_t>(hit.control)].hand_cursor;
+  SetCursor(hand && hand_ ? hand_.get() : LoadCursorW(nullptr, IDC_ARROW));
+  return true;
+}
+
+void Pc::OnSize(WPARAM wparam) {
+  (void)wparam;
+  Form_Resize();
+}
+
+LRESULT Pc::OnCopyData(const COPYDATASTRUCT& data) {
+  return HandleProbeMessage(*this, data) ? TRUE : FALSE;
+}
+
+// --- Events ------------------------------------------------------------------
+
+Status Pc::Form_Load() {
+  if (Status s = SetFrame1Visible(false); !s) return s;
+  if (gonggao_) gonggao_->Navigate(Wide(AnnouncementAddress()));
+  const std::wstring module = ModulePath();
+  const std::u16string app_path = AppPathOf(std::u16string(module.begin(), module.end()));
+  tray::AddTrayIcon(hwnd_, Wide(IconPathOf(app_path)), Text(IDS_TIP));
+  tray::ShowBalloon(hwnd_, Text(IDS_WELCOME), Text(IDS_NOTICE_TITLE), tray::kNiifInfo);
+  return {};
+}
+
+void Pc::Form_Resize() {
+  if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_HIDE);  // the icon is the way back
+}
+
+void Pc::Form_MouseMove(int button, int shift, float x, float y, bool from_icon) {
+  (void)button;
+  (void)shift;
+  (void)y;
+  // The pointer over the window's bare edges is no notification, whatever
+  // column it is in.
+  if (!from_icon) return;
+  switch (tray::DecodeIconMessage(x, tray::TwipsPerPixel(dpi_))) {
+    case tray::TrayAction::kRestore:
+      Restore();
+      break;
+    case tray::TrayAction::kPopupMenu:
+      SetForegroundWindow(hwnd_);
+      PopupMenu();
+      break;
+    case tray::TrayAction::kNone:
+      break;
+  }
+}
+
+void Pc::Form_QueryUnload() {
+  tray::DeleteTrayIcon();
+  End();
+}
+
+void Pc::Form_Unload() { tray::DeleteTrayIcon(); }
+
+Status Pc::jiance_Click() {
+  if (surveying_) return {};  // the run already holds the window
+  surveying_ = true;
+  PcDisplay display(*this);
+  WmiPlatform platform;
+  Status status = RunSurvey(display, platform);
+  surveying_ = false;
+  return status;
+}
+
+void Pc::jiance_MouseMove() { SetJianceColour(kWhite); }
+
+void Pc::Image1_MouseMove() { SetJianceColour(kDarkGrey); }
+
+Status Pc::Image5_Click() { return start_(Wide(HomePageCommand()), kMinimizedFocus); }
+
+Status Pc::update_Click() { return start_(Wide(HomePageCommand()), kMinimizedFocus); }
+
+void Pc::mShow_Click() { Restore(); }
+
+void Pc::mExit_Click() {
+  tray::DeleteTrayIcon();
+  End();
+}
+
+// Window state normal, then shown.
+void Pc::Restore() {
+  if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
+  ShowWindow(hwnd_, SW_SHOW);
+}
+
+void Pc::PopupMenu() {
+  POINT at;
+  GetCursorPos(&at);
+  HMENU popup = GetSubMenu(menu_.get(), 0);
+  const UINT command = static_cast<UINT>(TrackPopupMenu(popup, TPM_RETURNCMD, at.x, at.y, 0, hwnd_, nullptr));
+  PostMessageW(hwnd_, WM_NULL, 0, 0);  // lets the menu close properly when the window was not in front
+  if (command == IDM_SHOW) mShow_Click();
+  if (command == IDM_EXIT) mExit_Click();
+}
+
+void Pc::End() { ExitProcess(0); }
+
+void Pc::Check(Status status) {
+  if (status) return;
+  const HRESULT code = static_cast<HRESULT>(status.error().code);
+  wchar_t* system_text = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                 nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&system_text), 0, nullptr);
+  std::wstring reason = system_text ? system_text : L"";
+  if (system_text) LocalFree(system_text);
+  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r')) reason.pop_back();
+  const std::wstring format = Wide(Text(IDS_ERROR_FORMAT));
+  std::vector<wchar_t> message(format.size() + reason.size() + 32);
+  std::swprintf(message.data(), message.size(), format.c_str(), static_cast<unsigned long>(code), reason.c_str());
+  MessageBoxW(hwnd_, message.data(), Wide(Text(IDS_TITLE)).c_str(), MB_OK | MB_ICONERROR);
+  tray::DeleteTrayIcon();  // no icon left behind in the notification area
+  End();
+}
+
+}  // namespace varnello::ui

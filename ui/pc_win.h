@@ -1,0 +1,118 @@
+// The window Pc: its controls drawn from the layout table, its two frames
+// and the announcement view as child windows, its popup menu, and one named
+// handler per event.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "survey/result.h"
+#include "ui/hit_test.h"
+#include "ui/layout.h"
+#include "ui/pictures_win.h"
+#include "ui/web_view_win.h"
+#include "ui/win_handles_win.h"
+
+namespace varnello::ui {
+
+class Pc {
+ public:
+  // Starts a program by a command line with a window style; replaced in
+  // tests so that clicking a link starts nothing.
+  using StartFn = std::function<Status(std::wstring_view command_line, int window_style)>;
+
+  // Creates the window with all its controls, runs its load handler and
+  // shows it. The window lives until the program ends.
+  static Result<Pc*> Create(HINSTANCE instance, int show, StartFn start = {});
+
+  HWND hwnd() const { return hwnd_; }
+  int dpi() const { return dpi_; }
+
+  // What other parts of the program may change.
+  Status SetCaption(ControlId id, std::u16string_view text);
+  Status SetFrame1Visible(bool visible);
+  void SetJianceColour(Colour colour);
+
+  const std::u16string& Caption(ControlId id) const { return captions_[id]; }
+  bool Frame1Visible() const { return visible_[kFrame1]; }
+  Colour JianceColour() const { return jiance_colour_; }
+  // Screen rectangle of the client area.
+  RECT ClientOnScreen() const;
+
+ private:
+  Pc(HINSTANCE instance, StartFn start);
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
+
+  // Messages of the window.
+  bool OnCreate();
+  void OnPaint();
+  void OnMouseMove(WPARAM wparam, LPARAM lparam);
+  void OnLButtonDown(LPARAM lparam);
+  void OnLButtonUp(LPARAM lparam);
+  bool OnSetCursor(WPARAM wparam, LPARAM lparam);
+  void OnSize(WPARAM wparam);
+  void OnDpiChanged(int dpi, const RECT& suggested);
+  LRESULT OnCopyData(const COPYDATASTRUCT& data);
+  void OnFramePaint(HWND frame);
+
+  // Events, named after the control and the event.
+  Status Form_Load();
+  void Form_Resize();
+  void Form_MouseMove(int button, int shift, float x, float y, bool from_icon);
+  void Form_QueryUnload();
+  void Form_Unload();
+  Status jiance_Click();
+  void jiance_MouseMove();
+  void Image1_MouseMove();
+  Status Image5_Click();
+  Status update_Click();
+  void mShow_Click();
+  void mExit_Click();
+
+  void Restore();
+  void PopupMenu();
+  [[noreturn]] void End();
+  // An error that no handler deals with: say so, and end.
+  void Check(Status status);
+
+  void ApplyDpi();
+  PixelRect RectOf(int id) const { return ToPixels(kControls[static_cast<std::size_t>(id)].twips, dpi_); }
+  void InvalidateControl(int id);
+  void PaintLabel(HDC dc, int id);
+  int Advance(HDC dc, FontStyle style, std::u16string_view character);
+  HFONT FontFor(FontStyle style) const;
+  std::u16string Text(UINT id) const;
+
+  friend class PcProbe;
+
+  HINSTANCE instance_;
+  StartFn start_;
+  HWND hwnd_ = nullptr;
+  HWND frame1_ = nullptr, frame2_ = nullptr;
+  int dpi_ = kDesignDpi;
+  UINT taskbar_created_ = 0;
+  bool surveying_ = false;
+  int pressed_ = -1;  // control under a held left button
+
+  std::array<std::u16string, kControlCount> captions_;
+  Visibility visible_;
+  Colour jiance_colour_;
+
+  PictureSet pictures_;
+  std::array<Font, 3> fonts_;
+  std::unordered_map<std::uint64_t, int> advances_;
+  Cursor hand_;
+  Icon big_icon_, small_icon_;
+  Menu menu_;
+  std::unique_ptr<WebView> gonggao_;
+};
+
+}  // namespace varnello::ui

@@ -1,0 +1,9 @@
+#include "ui/probe_win.h"
+
+namespace varnello::ui {
+
+bool HandleProbeMessage(Pc&, const COPYDATASTRUCT&) { return false; }
+
+std::function<Status(std::wstring_view, int)> ProbeStartFunction() { return {}; }
+
+}  // namespace varnello::ui

@@ -1,0 +1,106 @@
+// The test build's probe. Commands arrive as UTF-8, fields split by tabs:
+//   dump<TAB>path            writes the window's state as JSON to path
+//   caption<TAB>name<TAB>text sets a label's caption
+//   frame1<TAB>0|1           hides or shows the progress frame
+#include "ui/probe_win.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "survey/display_log.h"
+#include "survey/utf.h"
+#include "tray/tray_win.h"
+#include "ui/pc_win.h"
+
+namespace varnello::ui {
+namespace {
+
+std::vector<std::u16string>& Started() {
+  static std::vector<std::u16string> started;
+  return started;
+}
+
+std::vector<std::string> Split(const std::string& s) {
+  std::vector<std::string> parts(1);
+  for (char c : s) {
+    if (c == '\t')
+      parts.emplace_back();
+    else
+      parts.back() += c;
+  }
+  return parts;
+}
+
+std::string Number(long long n) { return std::to_string(n); }
+
+}  // namespace
+
+class PcProbe {
+ public:
+  static std::string Dump(Pc& pc) {
+    std::string out = "{\"captions\": {";
+    bool first = true;
+    for (int i = 0; i < kControlCount; ++i) {
+      if (kControls[static_cast<std::size_t>(i)].kind != ControlKind::kLabel) continue;
+      if (!first) out += ", ";
+      first = false;
+      out += JsonQuote(FromUtf8(kControls[static_cast<std::size_t>(i)].name)) + ": " +
+             JsonQuote(pc.captions_[static_cast<std::size_t>(i)]);
+    }
+    RECT client = pc.ClientOnScreen();
+    const tray::IconRecord& r = tray::CurrentIconRecord();
+    out += "}, \"frame1\": " + std::string(pc.Frame1Visible() ? "true" : "false");
+    out += ", \"frame1_window\": " + std::string(IsWindowVisible(pc.frame1_) ? "true" : "false");
+    out += ", \"jiance_colour\": " + Number(pc.JianceColour());
+    out += ", \"visible\": " + std::string(IsWindowVisible(pc.hwnd()) ? "true" : "false");
+    out += ", \"iconic\": " + std::string(IsIconic(pc.hwnd()) ? "true" : "false");
+    out += ", \"dpi\": " + Number(pc.dpi());
+    out += ", \"client\": [" + Number(client.left) + ", " + Number(client.top) + ", " + Number(client.right) +
+           ", " + Number(client.bottom) + "]";
+    out += ", \"web_view\": " + std::string(pc.gonggao_ ? "true" : "false");
+    out += ", \"tray\": {\"cbSize\": " + Number(r.cbSize) + ", \"uFlags\": " + Number(r.uFlags) +
+           ", \"uID\": " + Number(r.uID) + ", \"hIcon\": " + Number(static_cast<long long>(r.hIcon != 0)) +
+           ", \"tip\": " + JsonQuote(r.szTip) + ", \"info\": " + JsonQuote(r.szInfo) +
+           ", \"title\": " + JsonQuote(r.szInfoTitle) + "}";
+    out += ", \"started\": [";
+    for (std::size_t i = 0; i < Started().size(); ++i) out += (i ? ", " : "") + JsonQuote(Started()[i]);
+    out += "]}\n";
+    return out;
+  }
+
+  static bool SetCaption(Pc& pc, const std::string& name, const std::string& text) {
+    for (int i = 0; i < kControlCount; ++i)
+      if (name == kControls[static_cast<std::size_t>(i)].name)
+        return pc.SetCaption(static_cast<ControlId>(i), FromUtf8(text)).ok();
+    return false;
+  }
+};
+
+bool HandleProbeMessage(Pc& pc, const COPYDATASTRUCT& data) {
+  if (data.dwData != kProbeMagic || !data.lpData) return false;
+  const std::vector<std::string> args =
+      Split(std::string(static_cast<const char*>(data.lpData), data.cbData));
+  if (args[0] == "dump" && args.size() == 2) {
+    std::string json = PcProbe::Dump(pc);
+    std::u16string path = FromUtf8(args[1]);
+    FILE* f = _wfopen(reinterpret_cast<const wchar_t*>(path.c_str()), L"wb");
+    if (!f) return false;
+    std::fwrite(json.data(), 1, json.size(), f);
+    std::fclose(f);
+    return true;
+  }
+  if (args[0] == "caption" && args.size() == 3) return PcProbe::SetCaption(pc, args[1], args[2]);
+  if (args[0] == "frame1" && args.size() == 2) return pc.SetFrame1Visible(args[1] == "1").ok();
+  return false;
+}
+
+std::function<Status(std::wstring_view, int)> ProbeStartFunction() {
+  return [](std::wstring_view command_line, int window_style) -> Status {
+    Started().push_back(std::u16string(command_line.begin(), command_line.end()) + u" [style " +
+                        FromUtf8(std::to_string(window_style)) + u"]");
+    return {};
+  };
+}
+
+}  // namespace varnello::ui

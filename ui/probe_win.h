@@ -1,0 +1,26 @@
+// A test probe inside the program: tests send it commands with WM_COPYDATA
+// to read what the window shows and to set it up. Only the test build of the
+// program answers; the shipped one ignores such messages.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string_view>
+
+#include "survey/result.h"
+
+namespace varnello::ui {
+
+class Pc;
+
+// Identifies probe messages among WM_COPYDATA.
+constexpr ULONG_PTR kProbeMagic = 0x56524E4C;  // "VRNL"
+
+bool HandleProbeMessage(Pc& pc, const COPYDATASTRUCT& data);
+
+// How the program starts the home page command: in the test build it only
+// records the command line for the probe to report; empty otherwise.
+std::function<Status(std::wstring_view command_line, int window_style)> ProbeStartFunction();
+
+}  // namespace varnello::ui

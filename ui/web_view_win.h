@@ -1,0 +1,50 @@
+// The announcement strip: the system's WebBrowser control hosted in a window
+// through its OLE interfaces. The host keeps the page to itself: no ActiveX
+// controls, no Java, no file downloads, no pop-up windows, no context menu.
+#pragma once
+
+#include <windows.h>
+#include <exdisp.h>
+#include <mshtmhst.h>
+#include <oleidl.h>
+
+#include <memory>
+#include <string_view>
+
+#include "survey/com_win.h"
+
+namespace varnello::ui {
+
+// What the host answers for the browser's download-control ambient property.
+DWORD WebViewDownloadControl();
+
+class WebHost;
+
+class WebView {
+ public:
+  // Creates the control in `parent` over `rect` (parent client pixels);
+  // nullptr where the system has no browser control.
+  static std::unique_ptr<WebView> Create(HWND parent, const RECT& rect);
+  ~WebView();
+  WebView(const WebView&) = delete;
+  WebView& operator=(const WebView&) = delete;
+
+  // Starts loading the page and returns; the control shows it by itself.
+  void Navigate(std::wstring_view address);
+  void SetRect(const RECT& rect);
+
+  // The host object, for tests of what it tells the browser.
+  IUnknown* host() const;
+
+ private:
+  WebView() = default;
+  ComPtr<WebHost> host_;
+  ComPtr<IOleObject> object_;
+  ComPtr<IWebBrowser2> browser_;
+  DWORD events_cookie_ = 0;
+};
+
+// Makes a host object without a browser, for tests.
+ComPtr<IUnknown> MakeWebHostForTesting(HWND parent);
+
+}  // namespace varnello::ui

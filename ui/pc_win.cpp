@@ -71,6 +71,14 @@ Status ShellStart(std::wstring_view command_line, int window_style) {
   return {};
 }
 
+// A survey holds the window's thread, so what it changes is painted at once
+// and pushed to the screen, rather than when the thread next handles
+// messages.
+void ShowNow(HWND window) {
+  UpdateWindow(window);
+  GdiFlush();
+}
+
 std::wstring ModulePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -384,7 +392,7 @@ Status Pc::SetCaption(ControlId id, std::u16string_view text) {
   if (!IsWindow(hwnd_)) return ComError(HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE));
   captions_[id] = std::u16string(text);
   InvalidateControl(id);
-  UpdateWindow(hwnd_);  // a survey holds the thread: show the text now
+  ShowNow(hwnd_);
   return {};
 }
 
@@ -392,7 +400,7 @@ Status Pc::SetFrame1Visible(bool visible) {
   if (!IsWindow(frame1_)) return ComError(HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE));
   visible_[kFrame1] = visible;
   ShowWindow(frame1_, visible ? SW_SHOWNA : SW_HIDE);
-  UpdateWindow(visible ? frame1_ : hwnd_);
+  ShowNow(visible ? frame1_ : hwnd_);
   return {};
 }
 

@@ -1,0 +1,310 @@
+// The window and the icon operations inside a real Wine session, with the
+// shell's Shell_NotifyIcon functions replaced by recorders.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <downloadmgr.h>
+#include <exdispid.h>
+#include <mshtmdid.h>
+#include <mshtmhst.h>
+
+#include <cstring>
+#include <string>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "survey/utf.h"
+#include "tray/tray_win.h"
+#include "ui/pc_win.h"
+#include "ui/web_view_win.h"
+
+namespace varnello {
+namespace {
+
+struct NotifyCall {
+  DWORD message;
+  bool wide;
+  UINT flags, id, callback;
+  std::uintptr_t window, icon;
+  std::string tip, info, title;  // UTF-8
+  DWORD size;
+};
+std::vector<NotifyCall> g_notify;
+
+std::string FromAnsi(const char* s, std::size_t max) {
+  std::size_t n = strnlen(s, max);
+  int wn = MultiByteToWideChar(CP_ACP, 0, s, static_cast<int>(n), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(wn), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, s, static_cast<int>(n), w.data(), wn);
+  return ToUtf8(std::u16string(w.begin(), w.end()));
+}
+
+std::string FromWide(const wchar_t* s, std::size_t max) {
+  return ToUtf8(std::u16string(s, s + wcsnlen(s, max)));
+}
+
+BOOL WINAPI RecordA(DWORD message, PNOTIFYICONDATAA d) {
+  g_notify.push_back({message, false, d->uFlags, d->uID, d->uCallbackMessage,
+                      reinterpret_cast<std::uintptr_t>(d->hWnd), reinterpret_cast<std::uintptr_t>(d->hIcon),
+                      FromAnsi(d->szTip, 128), FromAnsi(d->szInfo, 256), FromAnsi(d->szInfoTitle, 64), d->cbSize});
+  return TRUE;
+}
+
+BOOL WINAPI RecordW(DWORD message, PNOTIFYICONDATAW d) {
+  g_notify.push_back({message, true, d->uFlags, d->uID, d->uCallbackMessage,
+                      reinterpret_cast<std::uintptr_t>(d->hWnd), reinterpret_cast<std::uintptr_t>(d->hIcon),
+                      FromWide(d->szTip, 128), FromWide(d->szInfo, 256), FromWide(d->szInfoTitle, 64), d->cbSize});
+  return TRUE;
+}
+
+void Pump() {
+  MSG m;
+  for (int round = 0; round < 5; ++round) {
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageW(&m);
+    }
+    Sleep(20);
+  }
+}
+
+// Runs `work` on a thread of its own, as the shell would, handling this
+// thread's messages until it is done.
+void FromAnotherThread(std::function<void()> work) {
+  auto* job = new std::function<void()>(std::move(work));
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](void* p) -> DWORD {
+        std::unique_ptr<std::function<void()>> f(static_cast<std::function<void()>*>(p));
+        (*f)();
+        return 0;
+      },
+      job, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_ALLINPUT) != WAIT_OBJECT_0) Pump();
+  CloseHandle(thread);
+  Pump();
+}
+
+// One window for the whole test program, as in the program itself.
+ui::Pc* Window() {
+  static ui::Pc* pc = [] {
+    tray::SetShellForTesting(RecordA, RecordW);
+    auto made = ui::Pc::Create(GetModuleHandleW(nullptr), SW_HIDE,
+                               [](std::wstring_view, int) -> Status { return {}; });
+    return made ? *made : nullptr;
+  }();
+  return pc;
+}
+
+bool AnsiHoldsChinese() { return GetACP() == 936; }
+
+TEST(TrayOperations, LoadAddsTheIconThenGreets) {
+  g_notify.clear();
+  ui::Pc* pc = Window();
+  ASSERT_NE(pc, nullptr);
+  ASSERT_EQ(g_notify.size(), 2u);
+  const NotifyCall& add = g_notify[0];
+  const NotifyCall& hello = g_notify[1];
+  EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_EQ(add.flags, 7u);
+  EXPECT_EQ(add.id, 1u);
+  EXPECT_EQ(add.callback, static_cast<UINT>(WM_MOUSEMOVE));
+  EXPECT_EQ(add.window, reinterpret_cast<std::uintptr_t>(pc->hwnd()));
+  EXPECT_EQ(add.tip, "Varnello v1.0");
+  EXPECT_FALSE(add.wide);  // the tip is ASCII: the ANSI record in every code page
+  EXPECT_EQ(add.size, static_cast<DWORD>(NOTIFYICONDATAA_V2_SIZE));
+  EXPECT_NE(add.icon, 0u) << "icon.ico lies beside the test";
+
+  EXPECT_EQ(hello.message, static_cast<DWORD>(NIM_MODIFY));
+  EXPECT_EQ(hello.flags, 16u);
+  EXPECT_EQ(hello.info, "欢迎使用Varnello");
+  EXPECT_EQ(hello.title, "提示");
+  EXPECT_EQ(hello.tip, "Varnello v1.0");  // left as the add set it
+  EXPECT_EQ(hello.icon, add.icon);
+  // Chinese goes through the ANSI record where the code page holds it, and
+  // through the wide one where it would be garbled.
+  EXPECT_EQ(hello.wide, !AnsiHoldsChinese()) << "code page " << GetACP();
+  EXPECT_EQ(hello.size, hello.wide ? static_cast<DWORD>(NOTIFYICONDATAW_V2_SIZE)
+                                   : static_cast<DWORD>(NOTIFYICONDATAA_V2_SIZE));
+}
+
+TEST(TrayOperations, TaskbarCreatedAddsTheIconAgain) {
+  ui::Pc* pc = Window();
+  ASSERT_NE(pc, nullptr);
+  g_notify.clear();
+  SendMessageW(pc->hwnd(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+  ASSERT_EQ(g_notify.size(), 1u);
+  EXPECT_EQ(g_notify[0].message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_EQ(g_notify[0].flags, 7u);
+  EXPECT_EQ(g_notify[0].tip, "Varnello v1.0");
+  EXPECT_NE(g_notify[0].icon, 0u);
+  EXPECT_EQ(g_notify[0].window, reinterpret_cast<std::uintptr_t>(pc->hwnd()));
+}
+
+TEST(IconNotifications, SentPressRestoresAPointerMoveDoesNot) {
+  ui::Pc* pc = Window();
+  ASSERT_NE(pc, nullptr);
+  HWND hwnd = pc->hwnd();
+  ShowWindow(hwnd, SW_HIDE);
+  ASSERT_FALSE(IsWindowVisible(hwnd));
+
+  // The pointer itself at the column that spells 513, as it could be at a
+  // higher density: a posted move whose position is the pointer's.
+  POINT at{513, 5};
+  ClientToScreen(hwnd, &at);
+  SetCursorPos(at.x, at.y);
+  POINT check;
+  GetCursorPos(&check);
+  if (check.x == at.x && check.y == at.y) {
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(513, 5));
+    Pump();
+    EXPECT_FALSE(IsWindowVisible(hwnd)) << "a real pointer move was taken for the icon";
+  }
+
+  // The shell sends from its own thread: WM_LBUTTONDOWN in place of x.
+  FromAnotherThread([hwnd] { SendMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, WM_LBUTTONDOWN); });
+  EXPECT_TRUE(IsWindowVisible(hwnd));
+  EXPECT_FALSE(IsIconic(hwnd));
+
+  // Releases, double-clicks and moves over the icon do nothing.
+  ShowWindow(hwnd, SW_HIDE);
+  for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP, WM_MBUTTONDOWN}) {
+    FromAnotherThread([hwnd, message] { SendMessageW(hwnd, WM_MOUSEMOVE, 0, message); });
+    EXPECT_FALSE(IsWindowVisible(hwnd)) << "message " << message;
+  }
+}
+
+// Closes the popup menu as soon as it shows, noting that it did.
+bool g_menu_seen = false;
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR, DWORD) {
+  if (FindWindowW(L"#32768", nullptr)) {
+    g_menu_seen = true;
+    EndMenu();
+  }
+}
+
+TEST(IconNotifications, RightPressOpensThePopupMenuEvenWhenHidden) {
+  ui::Pc* pc = Window();
+  ASSERT_NE(pc, nullptr);
+  HWND hwnd = pc->hwnd();
+  ShowWindow(hwnd, SW_HIDE);
+  g_menu_seen = false;
+  UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseMenu);
+  FromAnotherThread([hwnd] { SendNotifyMessageW(hwnd, WM_MOUSEMOVE, MK_RBUTTON, WM_RBUTTONDOWN); });
+  for (int i = 0; i < 20 && !g_menu_seen; ++i) Pump();
+  KillTimer(nullptr, timer);
+  EXPECT_TRUE(g_menu_seen);
+  EXPECT_FALSE(IsWindowVisible(hwnd)) << "closing the menu chose nothing";
+}
+
+TEST(Window, ProgressFrameAndCaptions) {
+  ui::Pc* pc = Window();
+  ASSERT_NE(pc, nullptr);
+  EXPECT_FALSE(pc->Frame1Visible()) << "the load handler hides the progress frame";
+  for (ui::ControlId id : ui::kResultLabels) EXPECT_TRUE(pc->Caption(id).empty());
+  ASSERT_TRUE(pc->SetFrame1Visible(true).ok());
+  EXPECT_TRUE(pc->Frame1Visible());
+  ASSERT_TRUE(pc->SetFrame1Visible(false).ok());
+  ASSERT_TRUE(pc->SetCaption(ui::kCpuz, u"Intel").ok());
+  EXPECT_EQ(pc->Caption(ui::kCpuz), u"Intel");
+  EXPECT_EQ(pc->JianceColour(), 0x404040u);
+
+  RECT client;
+  GetClientRect(pc->hwnd(), &client);
+  EXPECT_EQ(client.right, ui::TwipsToPixels(ui::kClientWidthTwips, pc->dpi()));
+  EXPECT_EQ(client.bottom, ui::TwipsToPixels(ui::kClientHeightTwips, pc->dpi()));
+  EXPECT_EQ(GetMenu(pc->hwnd()), nullptr) << "no menu bar";
+  const LONG style = GetWindowLongW(pc->hwnd(), GWL_STYLE);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  wchar_t title[64];
+  GetWindowTextW(pc->hwnd(), title, 64);
+  EXPECT_STREQ(title, L"Varnello v1.0");
+}
+
+// --- The web view's host ------------------------------------------------------
+
+HRESULT Invoke(IDispatch* d, DISPID id, std::vector<VARIANT> args, VARIANT* result = nullptr) {
+  DISPPARAMS params{args.empty() ? nullptr : args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+  return d->Invoke(id, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, result, nullptr, nullptr);
+}
+
+VARIANT ByRefBool(VARIANT_BOOL* b) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BYREF | VT_BOOL;
+  v.pboolVal = b;
+  return v;
+}
+
+VARIANT Plain(VARTYPE vt) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = vt;
+  return v;
+}
+
+TEST(WebHost, KeepsThePageToItself) {
+  ComPtr<IUnknown> host = ui::MakeWebHostForTesting(nullptr);
+  auto dispatch = host.As<IDispatch>(IID_IDispatch);
+  ASSERT_TRUE(dispatch.ok());
+
+  VARIANT control;
+  VariantInit(&control);
+  ASSERT_EQ(Invoke(dispatch->get(), DISPID_AMBIENT_DLCONTROL, {}, &control), S_OK);
+  ASSERT_EQ(control.vt, VT_I4);
+  const DWORD flags = static_cast<DWORD>(control.lVal);
+  EXPECT_TRUE(flags & DLCTL_NO_RUNACTIVEXCTLS);
+  EXPECT_TRUE(flags & DLCTL_NO_DLACTIVEXCTLS);
+  EXPECT_TRUE(flags & DLCTL_NO_JAVA);
+  EXPECT_TRUE(flags & DLCTL_DLIMAGES) << "the page's own pictures still load";
+
+  VARIANT_BOOL cancel = VARIANT_FALSE;
+  // NewWindow2(ppDisp, Cancel), arguments last to first.
+  EXPECT_EQ(Invoke(dispatch->get(), DISPID_NEWWINDOW2, {ByRefBool(&cancel), Plain(VT_BYREF | VT_DISPATCH)}), S_OK);
+  EXPECT_EQ(cancel, VARIANT_TRUE);
+  cancel = VARIANT_FALSE;
+  EXPECT_EQ(Invoke(dispatch->get(), DISPID_NEWWINDOW3,
+                   {Plain(VT_BSTR), Plain(VT_BSTR), Plain(VT_I4), ByRefBool(&cancel), Plain(VT_BYREF | VT_DISPATCH)}),
+            S_OK);
+  EXPECT_EQ(cancel, VARIANT_TRUE);
+
+  // FileDownload(ActiveDocument, Cancel): a file is refused, the page is not.
+  VARIANT active = Plain(VT_BOOL);
+  active.boolVal = VARIANT_FALSE;
+  cancel = VARIANT_FALSE;
+  EXPECT_EQ(Invoke(dispatch->get(), DISPID_FILEDOWNLOAD, {ByRefBool(&cancel), active}), S_OK);
+  EXPECT_EQ(cancel, VARIANT_TRUE);
+  active.boolVal = VARIANT_TRUE;
+  cancel = VARIANT_FALSE;
+  EXPECT_EQ(Invoke(dispatch->get(), DISPID_FILEDOWNLOAD, {ByRefBool(&cancel), active}), S_OK);
+  EXPECT_EQ(cancel, VARIANT_FALSE);
+
+  // Downloads are taken over by the host and dropped.
+  auto services = host.As<IServiceProvider>(IID_IServiceProvider);
+  ASSERT_TRUE(services.ok());
+  const IID download_manager = {0x988934a4, 0x064b, 0x11d3, {0xbb, 0x80, 0x00, 0x10, 0x4b, 0x35, 0xe7, 0xf9}};
+  IDownloadManager* manager = nullptr;
+  ASSERT_EQ((*services)->QueryService(download_manager, download_manager, reinterpret_cast<void**>(&manager)), S_OK);
+  EXPECT_EQ(manager->Download(nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, 0), S_OK);
+  manager->Release();
+
+  auto ui_handler = host.As<IDocHostUIHandler>(IID_IDocHostUIHandler);
+  ASSERT_TRUE(ui_handler.ok());
+  POINT p{0, 0};
+  EXPECT_EQ((*ui_handler)->ShowContextMenu(0, &p, nullptr, nullptr), S_OK) << "no context menu";
+  IDispatch* external = reinterpret_cast<IDispatch*>(1);
+  (*ui_handler)->GetExternal(&external);
+  EXPECT_EQ(external, nullptr);
+}
+
+}  // namespace
+}  // namespace varnello
+
+int main(int argc, char** argv) {
+  OleInitialize(nullptr);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,144 @@
+"""A Wine desktop on a private virtual display, for tests that drive the
+program from outside: start it inside `explorer /desktop`, move and click
+with xdotool, photograph the screen, and read the window's state through the
+test build's probe.
+
+Every wait is bounded; a test that finds its program stuck fails rather than
+hangs. Dialogs of Wine's own (such as the offer to install Gecko for the web
+view) are kept out by disabling mshtml in the test environment.
+"""
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+
+WINE = os.environ.get("VARNELLO_WINE64", "/usr/lib/wine/wine64")
+WINESERVER = os.path.join(os.path.dirname(WINE), "wineserver64")
+if not os.path.exists(WINESERVER):
+    WINESERVER = "wineserver"
+
+
+class Desktop:
+    WIDTH, HEIGHT = 1000, 740
+
+    def __init__(self, name, locale="zh_CN.UTF-8", prefix=None):
+        self.name = name
+        self.tmp = tempfile.mkdtemp(prefix=f"varnello-{name}-")
+        self.env = dict(os.environ)
+        self.env.update(WINEDEBUG="-all", LANG=locale, LC_ALL=locale,
+                        WINEDLLOVERRIDES="mshtml=d;winemenubuilder.exe=d")
+        if prefix:
+            self.env["WINEPREFIX"] = prefix
+        self.env.setdefault("WINEPREFIX", os.path.expanduser("~/.wine-varnello"))
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        number = b""
+        deadline = time.time() + 20
+        while not number.endswith(b"\n") and time.time() < deadline:
+            chunk = os.read(read, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read)
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+        self.program = None
+        self.probe_exe = None
+
+    # --- processes ---------------------------------------------------------
+
+    def start(self, exe, probe_exe=None):
+        """Starts `exe` inside an explorer desktop, from its own directory."""
+        self.probe_exe = probe_exe
+        self.program = subprocess.Popen(
+            [WINE, "explorer", f"/desktop={self.name},{self.WIDTH}x{self.HEIGHT}", os.path.basename(exe)],
+            cwd=os.path.dirname(os.path.abspath(exe)), env=self.env,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def wine(self, *args, timeout=60):
+        return subprocess.run([WINE, *args], env=self.env, capture_output=True, timeout=timeout)
+
+    def program_ended(self, timeout):
+        """Whether the program's process (not the desktop) is gone within `timeout`."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if not self.window_exists():
+                return True
+            time.sleep(0.5)
+        return False
+
+    def close(self):
+        try:
+            subprocess.run([WINESERVER, "-k"], env=self.env, timeout=30,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        except subprocess.TimeoutExpired:
+            pass
+        if self.program:
+            self.program.kill()
+            self.program.wait(timeout=30)
+        self.xvfb.terminate()
+        self.xvfb.wait(timeout=30)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    # --- the probe ---------------------------------------------------------
+
+    def probe(self, *args, timeout=20):
+        """Sends one probe command; False when it was not handled in time
+        (while the desktop starts up, a Wine process may wait for it)."""
+        try:
+            r = self.wine(self.probe_exe, "--desktop", self.name, *args, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return False
+        return r.returncode == 0
+
+    def window_exists(self):
+        try:
+            r = self.wine(self.probe_exe, "--desktop", self.name, "none", timeout=20)
+        except subprocess.TimeoutExpired:
+            return True  # something still answers slowly
+        return b"no Varnello window" not in r.stderr and b"no desktop" not in r.stderr
+
+    def dump(self, timeout=60):
+        """The window's state, or None when it does not answer in time."""
+        path = os.path.join(self.tmp, "dump.json")
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if os.path.exists(path):
+                os.remove(path)
+            if self.probe("dump", "Z:" + path.replace("/", "\\")) and os.path.exists(path):
+                with open(path, encoding="utf-8") as f:
+                    return json.load(f)
+            time.sleep(0.5)
+        return None
+
+    # --- screen and pointer -------------------------------------------------
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-display", self.env["DISPLAY"], "-window", "root", path],
+                       check=True, timeout=60)
+        return path
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True, timeout=30)
+
+    def move(self, x, y):
+        self.xdotool("mousemove", x, y)
+
+    def click(self, x, y, button=1):
+        self.xdotool("mousemove", x, y, "click", button)
+
+    def press(self, x, y, button=1):
+        self.xdotool("mousemove", x, y, "mousedown", button, "mouseup", button)
+
+    def key(self, *keys):
+        self.xdotool("key", *keys)

@@ -8,6 +8,7 @@
 #include <mshtmdid.h>
 #include <mshtmhst.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <functional>
@@ -71,16 +72,15 @@ void Pump() {
 
 // Runs `work` on a thread of its own, as the shell would, handling this
 // thread's messages until it is done.
+DWORD WINAPI RunJob(void* p) {
+  std::unique_ptr<std::function<void()>> job(static_cast<std::function<void()>*>(p));
+  (*job)();
+  return 0;
+}
+
 void FromAnotherThread(std::function<void()> work) {
   auto* job = new std::function<void()>(std::move(work));
-  HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](void* p) -> DWORD {
-        std::unique_ptr<std::function<void()>> f(static_cast<std::function<void()>*>(p));
-        (*f)();
-        return 0;
-      },
-      job, 0, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, RunJob, job, 0, nullptr);
   ASSERT_NE(thread, nullptr);
   while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_ALLINPUT) != WAIT_OBJECT_0) Pump();
   CloseHandle(thread);
@@ -300,11 +300,111 @@ TEST(WebHost, KeepsThePageToItself) {
   EXPECT_EQ(external, nullptr);
 }
 
+// --- The ways the program ends, each in a process of its own ---------------
+
+// The child's record of what it handed the shell, one line a call, written
+// as it happens: the process ends inside the handler.
+FILE* g_trail = nullptr;
+
+BOOL WINAPI TrailA(DWORD message, PNOTIFYICONDATAA d) {
+  std::fprintf(g_trail, "%lu %u %u %p\n", message, d->uFlags, d->uID, static_cast<void*>(d->hWnd));
+  std::fflush(g_trail);
+  return TRUE;
+}
+
+BOOL WINAPI TrailW(DWORD message, PNOTIFYICONDATAW d) {
+  std::fprintf(g_trail, "%lu %u %u %p\n", message, d->uFlags, d->uID, static_cast<void*>(d->hWnd));
+  std::fflush(g_trail);
+  return TRUE;
+}
+
+// Chooses the menu's last command with the keyboard once the menu shows.
+void CALLBACK ChooseLastCommand(HWND, UINT, UINT_PTR, DWORD) {
+  if (HWND menu = FindWindowW(L"#32768", nullptr)) {
+    PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+  }
+}
+
+int Child(const std::string& how, const char* trail_path) {
+  g_trail = std::fopen(trail_path, "w");
+  if (!g_trail) return 4;
+  tray::SetShellForTesting(TrailA, TrailW);
+  auto pc = ui::Pc::Create(GetModuleHandleW(nullptr), SW_SHOW, [](std::wstring_view, int) -> Status { return {}; });
+  if (!pc) return 5;
+  HWND hwnd = (*pc)->hwnd();
+  std::fprintf(g_trail, "window %p\n", static_cast<void*>(hwnd));
+  std::fflush(g_trail);
+  if (how == "close") PostMessageW(hwnd, WM_CLOSE, 0, 0);
+  if (how == "endsession") PostMessageW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+  if (how == "menu") {
+    SetTimer(nullptr, 0, 200, ChooseLastCommand);
+    FromAnotherThread([hwnd] { SendNotifyMessageW(hwnd, WM_MOUSEMOVE, MK_RBUTTON, WM_RBUTTONDOWN); });
+  }
+  const DWORD until = GetTickCount() + 10000;
+  while (GetTickCount() < until) Pump();
+  return 3;  // still running: the program did not end
+}
+
+struct Ending {
+  DWORD exit_code;
+  std::vector<std::string> trail;
+};
+
+Ending RunChild(const std::string& how) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring trail = std::wstring(temp) + L"varnello-trail-" + std::wstring(how.begin(), how.end()) + L".txt";
+  std::wstring line = L"\"" + std::wstring(self) + L"\" --child " + std::wstring(how.begin(), how.end()) + L" \"" +
+                      trail + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  Ending ending{999, {}};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return ending;
+  WaitForSingleObject(pi.hProcess, 60000);
+  GetExitCodeProcess(pi.hProcess, &ending.exit_code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  if (FILE* f = _wfopen(trail.c_str(), L"r")) {
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, f)) ending.trail.emplace_back(buf, strcspn(buf, "\n"));
+    std::fclose(f);
+    _wremove(trail.c_str());
+  }
+  return ending;
+}
+
+// The process ends at once, the icon deleted on the way: the delete names
+// the window and uID 1, and carries the balloon's flags left in the record.
+void ExpectEndedWithDelete(const std::string& how) {
+  SCOPED_TRACE(how);
+  Ending e = RunChild(how);
+  EXPECT_EQ(e.exit_code, 0u);
+  ASSERT_GE(e.trail.size(), 4u);
+  EXPECT_EQ(e.trail[0].substr(0, 5), "0 7 1");   // add
+  EXPECT_EQ(e.trail[1].substr(0, 6), "1 16 1");  // welcome balloon
+  const std::string window = e.trail[2].substr(7);
+  EXPECT_EQ(e.trail.back(), "2 16 1 " + window);
+  int deletes = 0;
+  for (const auto& l : e.trail) deletes += l.rfind("2 ", 0) == 0;
+  EXPECT_EQ(deletes, 1) << "no unload handler runs after the end";
+}
+
+TEST(Ending, CloseRequestDeletesTheIconAndEnds) { ExpectEndedWithDelete("close"); }
+
+TEST(Ending, LogOffDeletesTheIconAndEnds) { ExpectEndedWithDelete("endsession"); }
+
+TEST(Ending, MenuExitDeletesTheIconAndEnds) { ExpectEndedWithDelete("menu"); }
+
 }  // namespace
 }  // namespace varnello
 
 int main(int argc, char** argv) {
   OleInitialize(nullptr);
+  if (argc == 4 && std::string(argv[1]) == "--child") return varnello::Child(argv[2], argv[3]);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

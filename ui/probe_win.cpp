@@ -58,6 +58,10 @@ class PcProbe {
     out += ", \"dpi\": " + Number(pc.dpi());
     out += ", \"client\": [" + Number(client.left) + ", " + Number(client.top) + ", " + Number(client.right) +
            ", " + Number(client.bottom) + "]";
+    RECT outer;
+    GetWindowRect(pc.hwnd(), &outer);
+    out += ", \"window\": [" + Number(outer.left) + ", " + Number(outer.top) + ", " + Number(outer.right) + ", " +
+           Number(outer.bottom) + "]";
     out += ", \"web_view\": " + std::string(pc.gonggao_ ? "true" : "false");
     out += ", \"tray\": {\"cbSize\": " + Number(r.cbSize) + ", \"uFlags\": " + Number(r.uFlags) +
            ", \"uID\": " + Number(r.uID) + ", \"hIcon\": " + Number(static_cast<long long>(r.hIcon != 0)) +

@@ -2,16 +2,44 @@
 // handled: probe_client [--desktop NAME] dump OUT.json | caption NAME TEXT |
 // frame1 0|1. Arguments are taken as UTF-8. Exits 0 when the program handled
 // it. A program inside `explorer /desktop=NAME` is found on that desktop.
+// An argument "hex:<hex digits>" stands for the UTF-8 bytes it spells: Wine
+// without a system locale passes only ASCII command lines through intact.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 constexpr ULONG_PTR kProbeMagic = 0x56524E4C;
 }
 
-int main(int argc, char** argv) {
+namespace {
+std::string Unhex(const std::string& arg) {
+  if (arg.rfind("hex:", 0) != 0) return arg;
+  std::string out;
+  for (std::size_t i = 4; i + 1 < arg.size(); i += 2) out += static_cast<char>(std::stoi(arg.substr(i, 2), nullptr, 16));
+  return out;
+}
+
+std::string Utf8(const wchar_t* s) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, s, -1, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, s, -1, out.data(), n, nullptr, nullptr);
+  return out;
+}
+}  // namespace
+
+int main() {
+  // The arguments as Unicode: the ANSI ones would have lost what the code
+  // page cannot hold.
+  int argc = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &argc);
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(Unhex(Utf8(wide[i])));
+  LocalFree(wide);
+  std::vector<const char*> argv;
+  for (const auto& a : args) argv.push_back(a.c_str());
   int first = 1;
   if (argc > 2 && std::string(argv[1]) == "--desktop") {
     HDESK desktop = OpenDesktopA(argv[2], 0, FALSE, GENERIC_ALL);

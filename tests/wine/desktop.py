@@ -47,15 +47,24 @@ class Desktop:
         os.close(read)
         self.env["DISPLAY"] = ":" + number.decode().strip()
         self.program = None
+        self.keeper = None
         self.probe_exe = None
 
     # --- processes ---------------------------------------------------------
 
-    def start(self, exe, probe_exe=None):
-        """Starts `exe` inside an explorer desktop, from its own directory."""
+    def start(self, exe, probe_exe=None, keep_exe=None, args=()):
+        """Starts `exe` inside an explorer desktop, from its own directory.
+        With `keep_exe`, that program opens the desktop first and holds it
+        (and a notification area) open after `exe` has ended."""
         self.probe_exe = probe_exe
-        self.program = subprocess.Popen(
-            [WINE, "explorer", f"/desktop={self.name},{self.WIDTH}x{self.HEIGHT}", os.path.basename(exe)],
+        if keep_exe and not self.keeper:
+            self.keeper = self._explorer(keep_exe)
+            time.sleep(3)
+        self.program = self._explorer(exe, args)
+
+    def _explorer(self, exe, args=()):
+        return subprocess.Popen(
+            [WINE, "explorer", f"/desktop={self.name},{self.WIDTH}x{self.HEIGHT}", os.path.basename(exe), *args],
             cwd=os.path.dirname(os.path.abspath(exe)), env=self.env,
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
@@ -77,9 +86,10 @@ class Desktop:
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         except subprocess.TimeoutExpired:
             pass
-        if self.program:
-            self.program.kill()
-            self.program.wait(timeout=30)
+        for p in (self.program, self.keeper):
+            if p:
+                p.kill()
+                p.wait(timeout=30)
         self.xvfb.terminate()
         self.xvfb.wait(timeout=30)
         shutil.rmtree(self.tmp, ignore_errors=True)
@@ -95,6 +105,7 @@ class Desktop:
     def probe(self, *args, timeout=20):
         """Sends one probe command; False when it was not handled in time
         (while the desktop starts up, a Wine process may wait for it)."""
+        args = [a if a.isascii() else "hex:" + a.encode("utf-8").hex() for a in args]
         try:
             r = self.wine(self.probe_exe, "--desktop", self.name, *args, timeout=timeout)
         except subprocess.TimeoutExpired:

@@ -1,0 +1,153 @@
+#!/usr/bin/env python3
+"""Reads a built Windows program without running it: its machine type and
+subsystem, the DLLs it imports (system ones only: the runtime is linked in),
+and its version resource, which must carry the product's version texts.
+
+usage: check_pe.py EXE i686|x86_64
+"""
+import struct
+import sys
+
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll",
+               "msvcrt.dll", "advapi32.dll", "comctl32.dll", "shlwapi.dll"}
+EXPECTED_STRINGS = {
+    "FileDescription": "一款检测电脑硬件的工具",
+    "FileVersion": "1.00",
+    "ProductName": "Varnello",
+    "ProductVersion": "1.00",
+    "InternalName": "Varnello v1.0",
+    "OriginalFilename": "Varnello v1.0.exe",
+}
+
+failures = []
+checks = 0
+
+
+def check(what, got, expected):
+    global checks
+    checks += 1
+    if got != expected:
+        failures.append(f"{what}: got {got!r}, expected {expected!r}")
+
+
+class Pe:
+    def __init__(self, data):
+        self.data = data
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        assert data[pe:pe + 4] == b"PE\0\0", "not a PE file"
+        self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        optional = pe + 24
+        magic = struct.unpack_from("<H", data, optional)[0]
+        self.pe32_plus = magic == 0x20B
+        self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
+        directories = optional + (112 if self.pe32_plus else 96)
+        self.directories = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
+        self.sections = []
+        table = optional + optional_size
+        for i in range(sections):
+            name, vsize, va, raw_size, raw = struct.unpack_from("<8sIIII", data, table + 40 * i)
+            self.sections.append((va, max(vsize, raw_size), raw))
+
+    def offset(self, rva):
+        for va, size, raw in self.sections:
+            if va <= rva < va + size:
+                return raw + rva - va
+        raise ValueError(hex(rva))
+
+    def cstring(self, rva):
+        o = self.offset(rva)
+        return self.data[o:self.data.index(b"\0", o)].decode("ascii")
+
+    def imports(self):
+        rva, _ = self.directories[1]
+        names, o = [], self.offset(rva)
+        while True:
+            entry = struct.unpack_from("<IIIII", self.data, o)
+            if not any(entry):
+                return names
+            names.append(self.cstring(entry[3]).lower())
+            o += 20
+
+    def resource(self, type_id):
+        """The data of the first resource of that type."""
+        base_rva, _ = self.directories[2]
+        base = self.offset(base_rva)
+
+        def entries(o):
+            named, ids = struct.unpack_from("<HH", self.data, o + 12)
+            return [struct.unpack_from("<II", self.data, o + 16 + 8 * i) for i in range(named + ids)]
+
+        for ident, target in entries(base):
+            if ident == type_id:
+                o = base + (target & 0x7FFFFFFF)
+                while True:  # down the name and language levels
+                    _, target = entries(o)[0]
+                    if not target & 0x80000000:
+                        data_rva, size = struct.unpack_from("<II", self.data, base + target)
+                        start = self.offset(data_rva)
+                        return self.data[start:start + size]
+                    o = base + (target & 0x7FFFFFFF)
+        return None
+
+
+def version_info(block):
+    """(fixed file info, {key: value}, translations) of a VS_VERSIONINFO."""
+    strings, translations, fixed = {}, [], None
+
+    def walk(o, end, depth):
+        nonlocal fixed
+        while o < end:
+            length, value_length, kind = struct.unpack_from("<HHH", block, o)
+            if length == 0:
+                return
+            key_end = o + 6
+            while block[key_end:key_end + 2] != b"\0\0":
+                key_end += 2
+            key = block[o + 6:key_end].decode("utf-16-le")
+            value = (key_end + 2 + 3) & ~3
+            child = value
+            if key == "VS_VERSION_INFO":
+                fixed = struct.unpack_from("<13I", block, value)
+                child = (value + value_length + 3) & ~3
+            elif kind == 1 and value_length and depth >= 3:
+                strings[key] = block[value:value + 2 * value_length].decode("utf-16-le").rstrip("\0")
+            elif key == "Translation":
+                translations.extend(struct.unpack_from(f"<{value_length // 2}H", block, value))
+            if depth < 3 and key != "Translation":
+                walk(child, o + length, depth + 1)
+            o = (o + length + 3) & ~3
+
+    walk(0, len(block), 0)
+    return fixed, strings, translations
+
+
+def main():
+    path, arch = sys.argv[1], sys.argv[2]
+    pe = Pe(open(path, "rb").read())
+    check("machine", pe.machine, 0x14C if arch == "i686" else 0x8664)
+    check("PE32+", pe.pe32_plus, arch != "i686")
+    check("subsystem (GUI)", pe.subsystem, 2)
+    foreign = sorted(set(pe.imports()) - SYSTEM_DLLS)
+    check("DLLs beyond the system's", foreign, [])
+
+    block = pe.resource(16)  # RT_VERSION
+    check("version resource present", block is not None, True)
+    if block:
+        fixed, strings, translations = version_info(block)
+        check("signature", fixed and hex(fixed[0]), hex(0xFEEF04BD))
+        check("file version", fixed and (fixed[2] >> 16, fixed[2] & 0xFFFF, fixed[3] >> 16, fixed[3] & 0xFFFF),
+              (1, 0, 0, 0))
+        check("product version", fixed and (fixed[4], fixed[5]), (0x10000, 0))
+        for key, value in EXPECTED_STRINGS.items():
+            check(key, strings.get(key), value)
+        check("language Chinese (Simplified), Unicode", translations, [0x804, 1200])
+    check("manifest present", pe.resource(24) is not None, True)
+    check("icon present", pe.resource(14) is not None, True)
+
+    for f in failures:
+        print("FAILED:", f)
+    print(f"{path}: {checks - len(failures)} passed, {len(failures)} failed")
+    sys.exit(1 if failures else 0)
+
+
+main()

@@ -1,0 +1,80 @@
+#!/usr/bin/env python3
+"""The notification-area icon on screen: a program adds the icon, shows a
+Chinese balloon, and deletes the icon; screenshots show the icon, then the
+balloon with 提示, then no icon. Done under code page 936 and again under
+1252, where the ANSI record cannot hold the text: the balloon must look the
+same in both.
+
+usage: tray_test.py TRAY_DEMO_EXE KEEP_DESKTOP_EXE SCREENSHOT_DIR
+"""
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import Desktop  # noqa: E402
+import pixels  # noqa: E402
+from pixels import count, region  # noqa: E402
+
+demo_exe, keep_exe, shots = sys.argv[1:4]
+os.makedirs(shots, exist_ok=True)
+check = pixels.Checks()
+PCB_GREEN = (34, 139, 70)
+
+
+def green_in_tray(img):
+    return count(region(img, 800, 715, 200, 25),
+                 lambda p: max(abs(a - b) for a, b in zip(p, PCB_GREEN)) <= 12) > 5
+
+
+def balloon_box(img):
+    """The balloon's white box above the notification area, or None."""
+    area = region(img, 700, 560, 300, 158)
+    white = [(i % 300, i // 300) for i, p in enumerate(area.getdata()) if p == (255, 255, 255)]
+    if len(white) < 3000:
+        return None
+    xs, ys = [x for x, _ in white], [y for _, y in white]
+    return (700 + min(xs), 560 + min(ys), 700 + max(xs), 560 + max(ys))
+
+
+def poll(what, test, timeout):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        value = test()
+        if value:
+            check.that(what, True)
+            return value
+        time.sleep(0.3)
+    check.that(what, False, f"(not within {timeout} s)")
+    return None
+
+
+balloons = {}
+for page, locale in (("936", "zh_CN.UTF-8"), ("1252", "C.UTF-8")):
+    with Desktop(f"tray{page}", locale=locale) as d:
+        steps = os.path.join(d.tmp, "steps")
+        os.makedirs(steps)
+        # The demo takes the step folder as its command line.
+        d.start(demo_exe, keep_exe=keep_exe, args=["Z:" + steps.replace("/", "\\")])
+
+        def snap(name):
+            return pixels.load(d.screenshot(os.path.join(shots, f"tray-{page}-{name}.png")))
+
+        poll(f"[{page}] icon shown", lambda: green_in_tray(snap("icon")), 60)
+        open(os.path.join(steps, "balloon"), "w").close()
+        box = poll(f"[{page}] balloon shown", lambda: balloon_box(snap("balloon")), 30)
+        if box:
+            img = snap("balloon")
+            check.that(f"[{page}] balloon text drawn", count(region(img, box[0], box[1], box[2] - box[0], box[3] - box[1]),
+                                                             pixels.black) > 40)
+            balloons[page] = region(img, box[0], box[1], box[2] - box[0], box[3] - box[1])
+        open(os.path.join(steps, "delete"), "w").close()
+        poll(f"[{page}] icon deleted", lambda: not green_in_tray(snap("deleted")), 30)
+
+if len(balloons) == 2:
+    a, b = balloons["936"], balloons["1252"]
+    check.equal("balloon the same size under 1252", b.size, a.size)
+    if a.size == b.size:
+        check.equal("balloon the same pixels under 1252 (提示 and the text shown, not ??)", pixels.differing(a, b), 0)
+
+check.finish("notification area")

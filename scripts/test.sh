@@ -38,6 +38,7 @@ mkdir -p "$build/fuzz/corpus"
 step "64-bit Windows build and tests under wine64"
 configure_build win64 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-x86_64-w64-mingw32.cmake"
 ctest --test-dir "$build/win64" --output-on-failure
+echo "screenshots: $build/win64/screenshots"
 
 step "32-bit Windows build (links; cannot run on this kernel)"
 configure_build win32 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-i686-w64-mingw32.cmake"

@@ -225,3 +225,31 @@ TEST(AccessKeys, AmpersandMarksTheNextCharacter) {
 
 }  // namespace
 }  // namespace varnello::ui
+
+#include "ui/commands.h"
+
+namespace varnello::ui {
+namespace {
+
+TEST(Commands, AddressesAroundTheHostNames) {
+  const std::string notice = ToUtf8(AnnouncementAddress());
+  EXPECT_EQ(notice.rfind("http://", 0), 0u);
+  EXPECT_EQ(notice.substr(notice.size() - 26), "/vip/hardware/gonggao.html");
+  const std::string home = ToUtf8(HomePageCommand());
+  EXPECT_EQ(home.rfind("Explorer   /s   ,   http://", 0), 0u);
+  EXPECT_EQ(home.find('/', 27), std::string::npos) << "the home page has no path";
+  EXPECT_EQ(kMinimizedFocus, 2);
+}
+
+TEST(Commands, IconPathIsTheDirectoryAndIconIcoAsTheyStand) {
+  EXPECT_EQ(ToUtf8(AppPathOf(u"C:\\Program Files\\Varnello\\Varnello v1.0.exe")), "C:\\Program Files\\Varnello");
+  EXPECT_EQ(ToUtf8(IconPathOf(AppPathOf(u"C:\\Program Files\\Varnello\\Varnello v1.0.exe"))),
+            "C:\\Program Files\\Varnello\\icon.ico");
+  // In a drive's root the directory keeps its backslash, and the path gets two.
+  EXPECT_EQ(ToUtf8(AppPathOf(u"D:\\Varnello v1.0.exe")), "D:\\");
+  EXPECT_EQ(ToUtf8(IconPathOf(AppPathOf(u"D:\\Varnello v1.0.exe"))), "D:\\\\icon.ico");
+  EXPECT_EQ(ToUtf8(IconPathOf(AppPathOf(u"\\\\server\\share\\v.exe"))), "\\\\server\\share\\icon.ico");
+}
+
+}  // namespace
+}  // namespace varnello::ui

@@ -94,29 +94,13 @@ std::u16string RealText(double x, std::u16string_view separator) {
 
 }  // namespace
 
-SurveyValue SurveyValue::Null() {
-  SurveyValue v;
-  v.data_ = NullTag{};
-  return v;
-}
+SurveyValue SurveyValue::Null() { return SurveyValue(std::in_place_index<1>); }
 
-SurveyValue SurveyValue::Text(std::u16string text) {
-  SurveyValue v;
-  v.data_ = std::move(text);
-  return v;
-}
+SurveyValue SurveyValue::Text(std::u16string text) { return SurveyValue(std::in_place_index<2>, std::move(text)); }
 
-SurveyValue SurveyValue::Whole(std::int64_t number) {
-  SurveyValue v;
-  v.data_ = number;
-  return v;
-}
+SurveyValue SurveyValue::Whole(std::int64_t number) { return SurveyValue(std::in_place_index<3>, number); }
 
-SurveyValue SurveyValue::Real(double number) {
-  SurveyValue v;
-  v.data_ = number;
-  return v;
-}
+SurveyValue SurveyValue::Real(double number) { return SurveyValue(std::in_place_index<4>, number); }
 
 Result<double> ParseDecimal(std::u16string_view text, const NumberFormat& format) {
   const std::u16string_view separator = SeparatorOf(format);
@@ -194,9 +178,14 @@ Result<SurveyValue> NumberOf(const SurveyValue& value, const NumberFormat& forma
       if (!parsed) return parsed.error();
       return SurveyValue::Real(*parsed);
     }
-    default:
-      return value;
+    case SurveyValue::Kind::kNull:
+      return SurveyValue::Null();
+    case SurveyValue::Kind::kWhole:
+      return SurveyValue::Whole(value.whole());
+    case SurveyValue::Kind::kReal:
+      return SurveyValue::Real(value.real());
   }
+  return SurveyValue();
 }
 
 Result<SurveyValue> Sum(const SurveyValue& a, const SurveyValue& b, const NumberFormat& format) {

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 #include "survey/result.h"
@@ -48,6 +49,8 @@ class SurveyValue {
   struct UnsetTag {
     friend bool operator==(UnsetTag, UnsetTag) { return true; }
   };
+  template <std::size_t kind, class... Args>
+  explicit SurveyValue(std::in_place_index_t<kind> k, Args&&... args) : data_(k, std::forward<Args>(args)...) {}
   // Order matches Kind.
   std::variant<UnsetTag, NullTag, std::u16string, std::int64_t, double> data_;
 };

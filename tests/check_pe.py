@@ -3,7 +3,9 @@
 subsystem, the DLLs it imports (system ones only: the runtime is linked in),
 and its version resource, which must carry the product's version texts.
 
-usage: check_pe.py EXE i686|x86_64
+usage: check_pe.py EXE i686|x86_64 [--console]
+
+With --console the program is a console one without version information.
 """
 import struct
 import sys
@@ -123,12 +125,15 @@ def version_info(block):
 
 def main():
     path, arch = sys.argv[1], sys.argv[2]
+    console = "--console" in sys.argv[3:]
     pe = Pe(open(path, "rb").read())
     check("machine", pe.machine, 0x14C if arch == "i686" else 0x8664)
     check("PE32+", pe.pe32_plus, arch != "i686")
-    check("subsystem (GUI)", pe.subsystem, 2)
+    check("subsystem", pe.subsystem, 3 if console else 2)
     foreign = sorted(set(pe.imports()) - SYSTEM_DLLS)
     check("DLLs beyond the system's", foreign, [])
+    if console:
+        finish(path)
 
     block = pe.resource(16)  # RT_VERSION
     check("version resource present", block is not None, True)
@@ -143,7 +148,10 @@ def main():
         check("language Chinese (Simplified), Unicode", translations, [0x804, 1200])
     check("manifest present", pe.resource(24) is not None, True)
     check("icon present", pe.resource(14) is not None, True)
+    finish(path)
 
+
+def finish(path):
     for f in failures:
         print("FAILED:", f)
     print(f"{path}: {checks - len(failures)} passed, {len(failures)} failed")

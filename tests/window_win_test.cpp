@@ -326,17 +326,41 @@ void CALLBACK ChooseLastCommand(HWND, UINT, UINT_PTR, DWORD) {
   }
 }
 
+// Notes the text of the program's message box in the trail, then presses OK.
+void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD) {
+  HWND box = FindWindowW(L"#32770", nullptr);
+  if (!box) return;
+  wchar_t text[512] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 512);
+  for (wchar_t& c : text)
+    if (c == L'\n' || c == L'\r') c = L' ';
+  std::fprintf(g_trail, "message %s\n", ToUtf8(std::u16string(text, text + wcslen(text))).c_str());
+  std::fflush(g_trail);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
 int Child(const std::string& how, const char* trail_path) {
   g_trail = std::fopen(trail_path, "w");
   if (!g_trail) return 4;
   tray::SetShellForTesting(TrailA, TrailW);
-  auto pc = ui::Pc::Create(GetModuleHandleW(nullptr), SW_SHOW, [](std::wstring_view, int) -> Status { return {}; });
+  // "linkfail": the home page command cannot be started.
+  ui::Pc::StartFn start = [how](std::wstring_view, int) -> Status {
+    if (how == "linkfail") return ComError(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    return {};
+  };
+  auto pc = ui::Pc::Create(GetModuleHandleW(nullptr), SW_SHOW, start);
   if (!pc) return 5;
   HWND hwnd = (*pc)->hwnd();
   std::fprintf(g_trail, "window %p\n", static_cast<void*>(hwnd));
   std::fflush(g_trail);
   if (how == "close") PostMessageW(hwnd, WM_CLOSE, 0, 0);
   if (how == "endsession") PostMessageW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+  if (how == "linkfail") {
+    SetTimer(nullptr, 0, 200, AnswerMessageBox);
+    const LPARAM update = MAKELPARAM(420, 356);  // the credit link
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, update);
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, update);
+  }
   if (how == "menu") {
     SetTimer(nullptr, 0, 200, ChooseLastCommand);
     FromAnotherThread([hwnd] { SendNotifyMessageW(hwnd, WM_MOUSEMOVE, MK_RBUTTON, WM_RBUTTONDOWN); });
@@ -398,6 +422,42 @@ TEST(Ending, CloseRequestDeletesTheIconAndEnds) { ExpectEndedWithDelete("close")
 TEST(Ending, LogOffDeletesTheIconAndEnds) { ExpectEndedWithDelete("endsession"); }
 
 TEST(Ending, MenuExitDeletesTheIconAndEnds) { ExpectEndedWithDelete("menu"); }
+
+TEST(Ending, AnErrorNoHandlerDealsWithIsShownThenEnds) {
+  Ending e = RunChild("linkfail");
+  EXPECT_EQ(e.exit_code, 1u);
+  ASSERT_GE(e.trail.size(), 5u);
+  const std::string& message = e.trail[e.trail.size() - 2];
+  EXPECT_EQ(message.rfind("message ", 0), 0u);
+  EXPECT_NE(message.find("0x80070002"), std::string::npos) << message;
+  EXPECT_EQ(e.trail.back().substr(0, 7), "2 16 1 ") << "the icon goes with the program";
+}
+
+// Which cursor the window sets with the pointer at a client point.
+HCURSOR CursorAt(HWND hwnd, int x, int y) {
+  POINT p{x, y};
+  ClientToScreen(hwnd, &p);
+  SetCursorPos(p.x, p.y);
+  SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  return GetCursor();
+}
+
+TEST(Window, HandCursorOverTheLinksAndTheStartLabelOnly) {
+  ui::Pc* pc = Window();
+  ASSERT_NE(pc, nullptr);
+  HWND hwnd = pc->hwnd();
+  ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+  Pump();
+  const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+  const HCURSOR hand = CursorAt(hwnd, 380, 325);  // jiance
+  EXPECT_NE(hand, arrow);
+  EXPECT_EQ(CursorAt(hwnd, 420, 356), hand);  // update
+  EXPECT_EQ(CursorAt(hwnd, 200, 40), hand);   // Image5
+  EXPECT_EQ(CursorAt(hwnd, 380, 314), arrow);  // the button face around jiance
+  EXPECT_EQ(CursorAt(hwnd, 70, 170), arrow);   // a result label
+  EXPECT_EQ(CursorAt(hwnd, 476, 100), arrow);  // the bare edge
+  ShowWindow(hwnd, SW_HIDE);
+}
 
 }  // namespace
 }  // namespace varnello

@@ -566,7 +566,7 @@ void Pc::PopupMenu() {
   if (command == IDM_EXIT) mExit_Click();
 }
 
-void Pc::End() { ExitProcess(0); }
+void Pc::End(UINT exit_code) { ExitProcess(exit_code); }
 
 void Pc::Check(Status status) {
   if (status) return;
@@ -582,7 +582,7 @@ void Pc::Check(Status status) {
   std::swprintf(message.data(), message.size(), format.c_str(), static_cast<unsigned long>(code), reason.c_str());
   MessageBoxW(hwnd_, message.data(), Wide(Text(IDS_TITLE)).c_str(), MB_OK | MB_ICONERROR);
   tray::DeleteTrayIcon();  // no icon left behind in the notification area
-  End();
+  End(1);
 }
 
 }  // namespace varnello::ui

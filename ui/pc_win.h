@@ -79,7 +79,7 @@ class Pc {
 
   void Restore();
   void PopupMenu();
-  [[noreturn]] void End();
+  [[noreturn]] void End(UINT exit_code = 0);
   // An error that no handler deals with: say so, and end.
   void Check(Status status);
 

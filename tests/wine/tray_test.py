@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """The notification-area icon on screen: a program adds the icon, shows a
 Chinese balloon, and deletes the icon; screenshots show the icon, then the
-balloon with 提示, then no icon. Done under code page 936 and again under
-1252, where the ANSI record cannot hold the text: the balloon must look the
-same in both.
+balloon with 提示, then no icon. Then the program itself starts and greets.
+Done under code page 936 and again under 1252, where the ANSI record cannot
+hold the text: the balloons must look the same in both.
 
-usage: tray_test.py TRAY_DEMO_EXE KEEP_DESKTOP_EXE SCREENSHOT_DIR
+usage: tray_test.py TRAY_DEMO_EXE KEEP_DESKTOP_EXE PROGRAM_EXE SCREENSHOT_DIR
 """
 import os
 import sys
@@ -16,7 +16,7 @@ from desktop import Desktop  # noqa: E402
 import pixels  # noqa: E402
 from pixels import count, region  # noqa: E402
 
-demo_exe, keep_exe, shots = sys.argv[1:4]
+demo_exe, keep_exe, program_exe, shots = sys.argv[1:5]
 os.makedirs(shots, exist_ok=True)
 check = pixels.Checks()
 PCB_GREEN = (34, 139, 70)
@@ -49,7 +49,7 @@ def poll(what, test, timeout):
     return None
 
 
-balloons = {}
+balloons, welcomes = {}, {}
 for page, locale in (("936", "zh_CN.UTF-8"), ("1252", "C.UTF-8")):
     with Desktop(f"tray{page}", locale=locale) as d:
         steps = os.path.join(d.tmp, "steps")
@@ -71,10 +71,22 @@ for page, locale in (("936", "zh_CN.UTF-8"), ("1252", "C.UTF-8")):
         open(os.path.join(steps, "delete"), "w").close()
         poll(f"[{page}] icon deleted", lambda: not green_in_tray(snap("deleted")), 30)
 
+        # The program's own welcome balloon.
+        d.start(program_exe)
+        box = poll(f"[{page}] welcome balloon shown", lambda: balloon_box(snap("welcome")), 40)
+        if box:
+            img = snap("welcome")
+            welcomes[page] = region(img, box[0], box[1], box[2] - box[0], box[3] - box[1])
+
 if len(balloons) == 2:
     a, b = balloons["936"], balloons["1252"]
     check.equal("balloon the same size under 1252", b.size, a.size)
     if a.size == b.size:
         check.equal("balloon the same pixels under 1252 (提示 and the text shown, not ??)", pixels.differing(a, b), 0)
+if len(welcomes) == 2:
+    a, b = welcomes["936"], welcomes["1252"]
+    check.equal("welcome balloon the same size under 1252", b.size, a.size)
+    if a.size == b.size:
+        check.equal("welcome balloon the same pixels under 1252", pixels.differing(a, b), 0)
 
 check.finish("notification area")

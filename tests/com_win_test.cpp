@@ -36,13 +36,15 @@ std::wstring Lower(std::wstring s) {
 // The result of a member; fills *result or fails.
 using Member = std::function<HRESULT(VARIANT* result)>;
 
-class FakeEnum final : public IEnumVARIANT {
+// A COM object of one interface that counts itself in g_live while it lives.
+template <class Interface>
+class Counted : public Interface {
  public:
-  explicit FakeEnum(std::vector<Member> items) : items_(std::move(items)) { ++g_live; }
-  ~FakeEnum() { --g_live; }
+  explicit Counted(REFIID iid) : iid_(iid) { ++g_live; }
+  virtual ~Counted() { --g_live; }
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IEnumVARIANT) {
-      *out = static_cast<IEnumVARIANT*>(this);
+    if (iid == IID_IUnknown || iid == iid_) {
+      *out = static_cast<Interface*>(this);
       AddRef();
       return S_OK;
     }
@@ -55,6 +57,15 @@ class FakeEnum final : public IEnumVARIANT {
     if (!n) delete this;
     return n;
   }
+
+ private:
+  IID iid_;
+  ULONG refs_ = 1;
+};
+
+class FakeEnum final : public Counted<IEnumVARIANT> {
+ public:
+  explicit FakeEnum(std::vector<Member> items) : Counted(IID_IEnumVARIANT), items_(std::move(items)) {}
   HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
     if (count != 1) return E_INVALIDARG;
     *fetched = 0;
@@ -68,34 +79,17 @@ class FakeEnum final : public IEnumVARIANT {
   HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT**) override { return E_NOTIMPL; }
 
  private:
-  ULONG refs_ = 1;
   std::vector<Member> items_;
   std::size_t next_ = 0;
 };
 
 // A scripting object whose members are given by name (matched regardless of
 // case); DISPID_NEWENUM is the member "_newenum".
-class FakeObject final : public IDispatch {
+class FakeObject final : public Counted<IDispatch> {
  public:
-  FakeObject() { ++g_live; }
-  ~FakeObject() { --g_live; }
+  FakeObject() : Counted(IID_IDispatch) {}
   std::map<std::wstring, std::function<HRESULT(DISPPARAMS*, VARIANT*)>> members;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG n = --refs_;
-    if (!n) delete this;
-    return n;
-  }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
     *n = 0;
     return S_OK;
@@ -130,9 +124,6 @@ class FakeObject final : public IDispatch {
     if (flags != (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) return E_NOTIMPL;
     return it->second(params, result);
   }
-
- private:
-  ULONG refs_ = 1;
 };
 
 Member Text(const wchar_t* s) {

@@ -59,16 +59,20 @@ def balloon_shown(img):
     return count(region(img, 820, 600, 180, 118), pixels.white) > 3000
 
 
-def wait_for(what, test, timeout, step=0.3):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        value = test()
-        if value:
-            check.that(what, True)
-            return value
-        time.sleep(step)
-    check.that(what, False, f"(not within {timeout} s)")
-    return None
+def state_when(d, ok):
+    """A test for check.poll: the window's state once `ok` holds for it."""
+    def test():
+        state = d.dump(30)
+        return state if state and ok(state) else None
+    return test
+
+
+def shot_when(d, name, ok):
+    """A test for check.poll: a screenshot once `ok` holds for it."""
+    def test():
+        img = shot(d, name)
+        return img if ok(img) else None
+    return test
 
 
 def survey_json(d):
@@ -85,8 +89,7 @@ with Desktop("e2e") as d:
     d.start(program, client_exe, keep_exe)
     # The balloon comes about 2 s after it is asked for and stays 10 s;
     # watch for it before anything else can delay the test.
-    img = wait_for("welcome balloon on screen",
-                   lambda: (lambda i: i if balloon_shown(i) else None)(shot(d, "e2e-start.png")), 40)
+    img = check.poll("welcome balloon on screen", shot_when(d, "e2e-start.png", balloon_shown), 40)
     state = d.dump(120)
     check.that("window answers", state is not None)
     if state is None:
@@ -102,15 +105,15 @@ with Desktop("e2e") as d:
 
     # The start label's hover colour.
     d.move(cx + 400, cy + 328)
-    wait_for("jiance turns white under the pointer", lambda: d.dump(30)["jiance_colour"] == 0xFFFFFF, 10)
+    check.poll("jiance turns white under the pointer", state_when(d, lambda s: s["jiance_colour"] == 0xFFFFFF), 10)
     d.move(cx + 200, cy + 82)  # straight onto the announcement strip
     time.sleep(0.5)
-    check.equal("jiance stays white off Image1", d.dump(30)["jiance_colour"], 0xFFFFFF)
+    check.equal("jiance stays white off Image1", (d.dump(30) or {}).get("jiance_colour"), 0xFFFFFF)
     d.move(cx + 380, cy + 314)  # the button face around the label
     time.sleep(0.5)
-    check.equal("the button face changes nothing", d.dump(30)["jiance_colour"], 0xFFFFFF)
+    check.equal("the button face changes nothing", (d.dump(30) or {}).get("jiance_colour"), 0xFFFFFF)
     d.move(cx + 8, cy + 200)
-    wait_for("jiance dark grey again over Image1", lambda: d.dump(30)["jiance_colour"] == 0x404040, 10)
+    check.poll("jiance dark grey again over Image1", state_when(d, lambda s: s["jiance_colour"] == 0x404040), 10)
 
     # A survey: the progress picture, then the nine labels filled.
     before = shot(d, "e2e-before-survey.png")
@@ -120,8 +123,8 @@ with Desktop("e2e") as d:
         img = shot(d, "e2e-surveying.png")
         return pixels.differing(region(img, cx + 24, cy + 144, 417, 153), P3.crop((24, 8, 441, 161)), 6) < 50
 
-    wait_for("progress picture during the survey", progress_on_screen, 20, step=0.1)
-    done = wait_for("survey ends", lambda: (lambda s: s if s["tray"]["info"] == "检测完毕" and not s["frame1"] else None)(d.dump(30)), 180)
+    check.poll("progress picture during the survey", progress_on_screen, 20, step=0.1)
+    done = check.poll("survey ends", state_when(d, lambda s: s["tray"]["info"] == "检测完毕" and not s["frame1"]), 180)
     if done:
         check.equal("labels hold this machine's data", {k: done["captions"][k] for k in LABELS}, expected)
         check.that("every label filled", all(done["captions"][k] for k in LABELS if k != "wangka"))
@@ -137,18 +140,18 @@ with Desktop("e2e") as d:
     d.click(cx + 200, cy + 40)
     time.sleep(1)
     command = f"Explorer   /s   ,   http://{home_host} [style 2]"
-    check.equal("links start the home page command", d.dump(30)["started"], [command, command])
+    check.equal("links start the home page command", (d.dump(30) or {}).get("started"), [command, command])
 
     # Minimise: hidden, icon stays; a left press on the icon brings it back.
     d.click(wr - 45, wt + 11)
-    hidden = wait_for("minimise hides the window", lambda: (lambda s: s if not s["visible"] else None)(d.dump(30)), 10)
+    hidden = check.poll("minimise hides the window", state_when(d, lambda s: not s["visible"]), 10)
     img = shot(d, "e2e-hidden.png")
     icon = tray_icon(img)
     check.that("icon stays while hidden", icon is not None)
     if hidden and icon:
         x, y = (icon[0] + icon[2]) // 2, (icon[1] + icon[3]) // 2
         d.press(x, y, 1)
-        back = wait_for("left press on the icon restores", lambda: (lambda s: s if s["visible"] else None)(d.dump(30)), 10)
+        back = check.poll("left press on the icon restores", state_when(d, lambda s: s["visible"]), 10)
         if back:
             check.equal("restored in the normal state", back["iconic"], False)
             check.equal("texts kept across hiding", back["captions"]["cpuz"], done and done["captions"]["cpuz"])
@@ -180,7 +183,7 @@ with Desktop("e2eclose") as d:
     if state:
         wl, wt, wr, wb = state["window"]
         time.sleep(2)
-        check.that("icon present before closing", wait_for("icon", lambda: tray_icon(shot(d, "e2e-close-before.png")), 10) is not None)
+        check.poll("icon present before closing", lambda: tray_icon(shot(d, "e2e-close-before.png")), 10)
         d.click(wr - 13, wt + 11)
         check.that("closing ends the process", d.program_ended(20))
         time.sleep(1)
@@ -193,8 +196,7 @@ shutil.rmtree(folder, ignore_errors=True)
 program, folder = install(with_icon=False)
 with Desktop("e2enoicon") as d:
     d.start(program, client_exe)
-    wait_for("welcome balloon on screen without icon.ico",
-             lambda: balloon_shown(shot(d, "e2e-noicon.png")), 40)
+    check.poll("welcome balloon on screen without icon.ico", shot_when(d, "e2e-noicon.png", balloon_shown), 40)
     state = d.dump(120)
     check.that("starts without icon.ico", state is not None and state["visible"])
     if state:

@@ -1,6 +1,7 @@
 """Reading screenshots: regions compared with the program's own pictures,
 and counts of pixels of a colour."""
 import os
+import time
 
 from PIL import Image
 
@@ -66,6 +67,19 @@ class Checks:
 
     def equal(self, what, got, expected):
         self.that(what, got == expected, f"got {got!r}, expected {expected!r}")
+
+    def poll(self, what, test, timeout, step=0.3):
+        """Calls `test` until it gives something true, within `timeout`
+        seconds; that value, or None and a failed check."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            value = test()
+            if value:
+                self.that(what, True)
+                return value
+            time.sleep(step)
+        self.that(what, False, f"(not within {timeout} s)")
+        return None
 
     def finish(self, name):
         for f in self.failures:

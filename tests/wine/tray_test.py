@@ -37,18 +37,6 @@ def balloon_box(img):
     return (700 + min(xs), 560 + min(ys), 700 + max(xs), 560 + max(ys))
 
 
-def poll(what, test, timeout):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        value = test()
-        if value:
-            check.that(what, True)
-            return value
-        time.sleep(0.3)
-    check.that(what, False, f"(not within {timeout} s)")
-    return None
-
-
 balloons, welcomes = {}, {}
 for page, locale in (("936", "zh_CN.UTF-8"), ("1252", "C.UTF-8")):
     with Desktop(f"tray{page}", locale=locale) as d:
@@ -60,20 +48,20 @@ for page, locale in (("936", "zh_CN.UTF-8"), ("1252", "C.UTF-8")):
         def snap(name):
             return pixels.load(d.screenshot(os.path.join(shots, f"tray-{page}-{name}.png")))
 
-        poll(f"[{page}] icon shown", lambda: green_in_tray(snap("icon")), 60)
+        check.poll(f"[{page}] icon shown", lambda: green_in_tray(snap("icon")), 60)
         open(os.path.join(steps, "balloon"), "w").close()
-        box = poll(f"[{page}] balloon shown", lambda: balloon_box(snap("balloon")), 30)
+        box = check.poll(f"[{page}] balloon shown", lambda: balloon_box(snap("balloon")), 30)
         if box:
             img = snap("balloon")
             check.that(f"[{page}] balloon text drawn", count(region(img, box[0], box[1], box[2] - box[0], box[3] - box[1]),
                                                              pixels.black) > 40)
             balloons[page] = region(img, box[0], box[1], box[2] - box[0], box[3] - box[1])
         open(os.path.join(steps, "delete"), "w").close()
-        poll(f"[{page}] icon deleted", lambda: not green_in_tray(snap("deleted")), 30)
+        check.poll(f"[{page}] icon deleted", lambda: not green_in_tray(snap("deleted")), 30)
 
         # The program's own welcome balloon.
         d.start(program_exe)
-        box = poll(f"[{page}] welcome balloon shown", lambda: balloon_box(snap("welcome")), 40)
+        box = check.poll(f"[{page}] welcome balloon shown", lambda: balloon_box(snap("welcome")), 40)
         if box:
             img = snap("welcome")
             welcomes[page] = region(img, box[0], box[1], box[2] - box[0], box[3] - box[1])

@@ -127,7 +127,8 @@ Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start) {
   frame_class.lpszClassName = kFrameClass;
   RegisterClassExW(&frame_class);
 
-  auto* pc = new Pc(instance, std::move(start));  // lives as long as the program
+  std::unique_ptr<Pc> owner(new Pc(instance, std::move(start)));
+  Pc* pc = owner.get();
   pc->big_icon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
                                                     GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
   pc->small_icon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
@@ -155,6 +156,7 @@ Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start) {
   SetWindowPos(hwnd, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w,
                h, SWP_NOZORDER | SWP_NOACTIVATE);
 
+  owner.release();  // the window now holds it, for the life of the program
   pc->Check(pc->Form_Load());
   ShowWindow(hwnd, show);
   UpdateWindow(hwnd);
@@ -309,8 +311,10 @@ void Pc::OnPaint() {
 }
 
 int Pc::Advance(HDC dc, FontStyle style, std::u16string_view character) {
-  std::uint64_t key = static_cast<std::uint64_t>(style) << 40;
-  for (char16_t c : character) key = (key << 16) ^ c;
+  // One UTF-16 unit or a surrogate pair in the low 32 bits, the style above.
+  std::uint64_t code = character.empty() ? 0 : character[0];
+  if (character.size() == 2) code = (code << 16) | character[1];
+  const std::uint64_t key = (static_cast<std::uint64_t>(style) << 32) | code;
   auto it = advances_.find(key);
   if (it != advances_.end()) return it->second;
   SIZE size{};

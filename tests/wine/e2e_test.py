@@ -158,6 +158,7 @@ with Desktop("e2e") as d:
         shot(d, "e2e-restored.png")
 
         # A right press opens the menu; its last item ends the program.
+        img = shot(d, "e2e-before-menu.png")
         d.press(x, y, 3)
         time.sleep(1)
         menu = shot(d, "e2e-menu.png")

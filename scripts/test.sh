@@ -26,7 +26,9 @@ configure_build native
 ctest --test-dir "$build/native" --output-on-failure -j "$jobs"
 
 step "native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-configure_build asan -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+# GCC 12 reports std::variant members as maybe uninitialised under the
+# sanitizers' instrumentation only; the plain builds keep the warning.
+configure_build asan -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -Wno-maybe-uninitialized"
 ctest --test-dir "$build/asan" --output-on-failure -j "$jobs"
 
 step "fuzzing number reading and size texts for ${fuzz_seconds} s"

@@ -47,11 +47,11 @@ Result<ComPtr<IPicture>> LoadPicture(HINSTANCE instance, int id) {
 }  // namespace
 
 Status PictureSet::Load(HINSTANCE instance) {
-  for (const PictureSpec& spec : kPictures) {
-    if (spec.picture == Picture::kMonitor) continue;
-    auto picture = LoadPicture(instance, ResourceOf(spec.picture));
+  for (const PictureSpec& art : kPictures) {
+    if (art.picture == Picture::kMonitor) continue;
+    auto picture = LoadPicture(instance, ResourceOf(art.picture));
     if (!picture) return picture.error();
-    Entry& e = entries_[static_cast<std::size_t>(spec.picture)];
+    Entry& e = entries_[static_cast<std::size_t>(art.picture)];
     OLE_HANDLE handle = 0;
     HRESULT hr = (*picture)->get_Handle(&handle);
     if (FAILED(hr)) return ComError(hr);

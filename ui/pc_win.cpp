@@ -249,7 +249,7 @@ void Pc::ApplyDpi() {
   const int pixels = -MulDiv(kFontPoints, dpi_, 72);
   auto make = [&](int weight, bool underline) {
     return Font(CreateFontW(pixels, 0, 0, 0, weight, FALSE, underline, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
+                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
   };
   fonts_[static_cast<int>(FontStyle::kRegular)] = make(FW_NORMAL, false);
   fonts_[static_cast<int>(FontStyle::kBold)] = make(FW_BOLD, false);

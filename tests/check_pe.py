@@ -158,4 +158,5 @@ def finish(path):
     sys.exit(1 if failures else 0)
 
 
-main()
+if __name__ == "__main__":
+    main()

@@ -41,7 +41,7 @@ bool Acts(ControlId control) { return control == kJiance || control == kUpdate |
 
 ComPtr<PcAccessible> PcAccessible::Create(const Pc& pc) {
   auto object = ComPtr<PcAccessible>::Adopt(new PcAccessible(pc));
-  CreateStdAccessibleObject(pc.hwnd(), OBJID_CLIENT, IID_IAccessible, object->standard_.ReceiveVoid());
+  CreateStdAccessibleObject(pc.hwnd(), OBJID_CLIENT, kIidAccessible, object->standard_.ReceiveVoid());
   return object;
 }
 
@@ -58,7 +58,7 @@ void PcAccessible::Disconnect() {
 HRESULT PcAccessible::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IAccessible)
+  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kIidAccessible)
     *out = static_cast<IAccessible*>(this);
   else
     return E_NOINTERFACE;
@@ -86,8 +86,8 @@ HRESULT PcAccessible::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
   if (index != 0) return DISP_E_BADINDEX;
   if (!type_info_) {
     ComPtr<ITypeLib> library;
-    HRESULT hr = LoadRegTypeLib(LIBID_Accessibility, 1, 1, 0, library.Receive());
-    if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(IID_IAccessible, type_info_.Receive());
+    HRESULT hr = LoadRegTypeLib(kLibidAccessibility, 1, 1, 0, library.Receive());
+    if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(kIidAccessible, type_info_.Receive());
     if (FAILED(hr)) return hr;
   }
   type_info_->AddRef();
@@ -129,7 +129,7 @@ ComPtr<IDispatch> PcAccessible::WebObject() const {
 ComPtr<IAccessible> PcAccessible::WebAccessible() const {
   ComPtr<IAccessible> accessible;
   if (ComPtr<IDispatch> object = WebObject())
-    object->QueryInterface(IID_IAccessible, accessible.ReceiveVoid());
+    object->QueryInterface(kIidAccessible, accessible.ReceiveVoid());
   return accessible;
 }
 

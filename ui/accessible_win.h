@@ -13,6 +13,11 @@ namespace varnello::ui {
 
 class Pc;
 
+// IID_IAccessible and oleacc's type library. MinGW's import library hands
+// out its data exports as code thunks, so the identifiers are spelled here.
+constexpr IID kIidAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+constexpr GUID kLibidAccessibility = {0x1ea4dbf0, 0x3c3b, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
 // Posted to the window by a reader's default action on a control; wparam is
 // the control. The action is handled like a click, once the reader's call
 // has returned: a survey holds the window's thread until it ends, and a

@@ -510,7 +510,7 @@ LRESULT Pc::OnGetObject(WPARAM wparam, LPARAM lparam) {
   if (static_cast<LONG>(static_cast<DWORD>(lparam)) != OBJID_CLIENT)
     return DefWindowProcW(hwnd_, WM_GETOBJECT, wparam, lparam);
   if (!accessible_) accessible_ = PcAccessible::Create(*this);
-  return LresultFromObject(IID_IAccessible, wparam, static_cast<IAccessible*>(accessible_.get()));
+  return LresultFromObject(kIidAccessible, wparam, static_cast<IAccessible*>(accessible_.get()));
 }
 
 // A reader's default action, after its call has returned: the same handler

@@ -798,6 +798,23 @@ TEST(ScreenReader, ReadsTheWindowAndStartsASurveyLikeAClick) {
   ShowWindow(hwnd, SW_HIDE);
 }
 
+// The name of what oleacc finds at a client point.
+std::string NameAtPoint(HWND hwnd, int x, int y) {
+  POINT p{x, y};
+  ClientToScreen(hwnd, &p);
+  IAccessible* found = nullptr;
+  VARIANT child;
+  VariantInit(&child);
+  if (FAILED(AccessibleObjectFromPoint(p, &found, &child)) || !found) return "(nothing)";
+  BSTR name = nullptr;
+  found->get_accName(child, &name);
+  std::string text = Utf8(name);
+  SysFreeString(name);
+  VariantClear(&child);
+  found->Release();
+  return text;
+}
+
 // Points where the window's own hit-testing is known: the hand cursor shows
 // over exactly the three controls that act.
 TEST(ScreenReader, HitTestingAgreesWithTheWindow) {
@@ -835,9 +852,11 @@ TEST(ScreenReader, HitTestingAgreesWithTheWindow) {
     EXPECT_EQ(at(p.x, p.y), p.child);
   }
   EXPECT_EQ(at(-5, 10), -1) << "outside the client area";
+  EXPECT_EQ(NameAtPoint(hwnd, 380, 325), "开始检测") << "oleacc's search by point, as readers follow the mouse";
 
   // Every point of the client area at this density: inside what it finds.
   ASSERT_TRUE(pc->SetFrame1Visible(true).ok());
+  EXPECT_EQ(NameAtPoint(hwnd, 100, 200), "检测中……");
   RECT client;
   GetClientRect(hwnd, &client);
   for (int y = 0; y < client.bottom; y += 3) {

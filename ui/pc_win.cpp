@@ -248,7 +248,10 @@ bool Pc::OnCreate() {
 
   frame2_ = CreateWindowExW(0, kFrameClass, L"Frame2", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1, 1, hwnd_,
                             nullptr, instance_, nullptr);
-  frame1_ = CreateWindowExW(0, kFrameClass, L"Frame1", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1, 1, hwnd_,
+  // The overlay's window bears the name readers know it by; its caption is
+  // never drawn.
+  const std::wstring overlay = Wide(ItemOf(ChildIdOf(kFrame1)).name);
+  frame1_ = CreateWindowExW(0, kFrameClass, overlay.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1, 1, hwnd_,
                             nullptr, instance_, nullptr);
   if (!frame1_ || !frame2_) return false;
   SetWindowLongPtrW(frame1_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

@@ -35,6 +35,16 @@ long RoleOf(AccessibleRole role) {
   return ROLE_SYSTEM_CLIENT;
 }
 
+// Texts are built in memory: no exception may leave a COM call.
+template <class F>
+HRESULT Guarded(F f) noexcept {
+  try {
+    return f();
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+}
+
 bool Acts(ControlId control) { return control == kJiance || control == kUpdate || control == kImage5; }
 
 }  // namespace
@@ -194,7 +204,7 @@ HRESULT PcAccessible::get_accName(VARIANT child_var, BSTR* name) {
   *name = nullptr;
   VARNELLO_CHECK_CHILD(child_var, get_accName(self, name));
   if (child == kSelf) return standard_ ? standard_->get_accName(child_var, name) : S_FALSE;
-  return PutText(Wide(ItemOf(child).name), name);
+  return Guarded([&] { return PutText(Wide(ItemOf(child).name), name); });
 }
 
 HRESULT PcAccessible::get_accValue(VARIANT child_var, BSTR* value) {
@@ -203,8 +213,10 @@ HRESULT PcAccessible::get_accValue(VARIANT child_var, BSTR* value) {
   VARNELLO_CHECK_CHILD(child_var, get_accValue(self, value));
   if (child == kSelf || !ItemOf(child).has_value) return DISP_E_MEMBERNOTFOUND;
   const AccessibleItem& item = ItemOf(child);
-  if (item.role == AccessibleRole::kLink) return PutText(Wide(HomePageAddress()), value);
-  return PutText(Wide(ShownText(pc_->Caption(item.control))), value);
+  return Guarded([&] {
+    if (item.role == AccessibleRole::kLink) return PutText(Wide(HomePageAddress()), value);
+    return PutText(Wide(ShownText(pc_->Caption(item.control))), value);
+  });
 }
 
 HRESULT PcAccessible::get_accDescription(VARIANT child_var, BSTR* description) {

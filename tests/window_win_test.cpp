@@ -324,7 +324,7 @@ ComPtr<IAccessible> ClientObject(HWND hwnd) {
 
 // One child as a reader finds it.
 struct Node {
-  long child = 0;        // 0 for a child that is an object of its own
+  long child = 0;  // CHILDID_SELF for a child that is an object of its own
   bool object = false;
   long role = 0, state = 0;
   std::string name, value, action;

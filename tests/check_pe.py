@@ -11,7 +11,7 @@ import struct
 import sys
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll",
-               "msvcrt.dll", "advapi32.dll", "comctl32.dll", "shlwapi.dll"}
+               "msvcrt.dll", "advapi32.dll", "comctl32.dll", "shlwapi.dll", "oleacc.dll"}
 EXPECTED_STRINGS = {
     "FileDescription": "一款检测电脑硬件的工具",
     "FileVersion": "1.00",

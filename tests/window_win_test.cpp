@@ -7,8 +7,10 @@
 #include <exdispid.h>
 #include <mshtmdid.h>
 #include <mshtmhst.h>
+#include <oleacc.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <functional>
@@ -16,6 +18,8 @@
 #include <vector>
 
 #include "survey/utf.h"
+#include "tests/support/fake_survey.h"
+#include "ui/accessible_tree.h"
 #include "tray/tray_win.h"
 #include "ui/pc_win.h"
 #include "ui/web_view_win.h"
@@ -300,6 +304,133 @@ TEST(WebHost, KeepsThePageToItself) {
   EXPECT_EQ(external, nullptr);
 }
 
+// --- Screen readers ----------------------------------------------------------
+
+VARIANT ChildVar(long id) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_I4;
+  v.lVal = id;
+  return v;
+}
+
+std::string Utf8(BSTR b) { return b ? ToUtf8(std::u16string(b, b + SysStringLen(b))) : std::string(); }
+
+ComPtr<IAccessible> ClientObject(HWND hwnd) {
+  ComPtr<IAccessible> object;
+  AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), ui::kIidAccessible, object.ReceiveVoid());
+  return object;
+}
+
+// One child as a reader finds it.
+struct Node {
+  long child = 0;  // CHILDID_SELF for a child that is an object of its own
+  bool object = false;
+  long role = 0, state = 0;
+  std::string name, value, action;
+  RECT at{};
+};
+
+Node Read(IAccessible* object, long child) {
+  Node n;
+  n.child = child;
+  VARIANT id = ChildVar(child);
+  BSTR text = nullptr;
+  if (object->get_accName(id, &text) == S_OK) n.name = Utf8(text);
+  SysFreeString(std::exchange(text, nullptr));
+  if (object->get_accValue(id, &text) == S_OK) n.value = Utf8(text);
+  SysFreeString(std::exchange(text, nullptr));
+  if (object->get_accDefaultAction(id, &text) == S_OK) n.action = Utf8(text);
+  SysFreeString(text);
+  VARIANT v;
+  VariantInit(&v);
+  if (object->get_accRole(id, &v) == S_OK && v.vt == VT_I4) n.role = v.lVal;
+  VariantClear(&v);
+  if (object->get_accState(id, &v) == S_OK && v.vt == VT_I4) n.state = v.lVal;
+  VariantClear(&v);
+  long l = 0, t = 0, w = 0, h = 0;
+  if (object->accLocation(&l, &t, &w, &h, id) == S_OK) n.at = RECT{l, t, l + w, t + h};
+  return n;
+}
+
+// The children, through oleacc's AccessibleChildren as readers walk a tree.
+std::vector<Node> Walk(IAccessible* object) {
+  std::vector<Node> nodes;
+  long count = 0;
+  if (object->get_accChildCount(&count) != S_OK || count <= 0) return nodes;
+  std::vector<VARIANT> children(static_cast<std::size_t>(count));
+  long got = 0;
+  if (FAILED(AccessibleChildren(object, 0, count, children.data(), &got))) return nodes;
+  for (long i = 0; i < got; ++i) {
+    VARIANT& c = children[static_cast<std::size_t>(i)];
+    if (c.vt == VT_I4) nodes.push_back(Read(object, c.lVal));
+    if (c.vt == VT_DISPATCH && c.pdispVal) {
+      ComPtr<IAccessible> inner;
+      if (SUCCEEDED(c.pdispVal->QueryInterface(ui::kIidAccessible, inner.ReceiveVoid()))) {
+        nodes.push_back(Read(inner.get(), CHILDID_SELF));
+        nodes.back().object = true;
+      }
+    }
+    VariantClear(&c);
+  }
+  return nodes;
+}
+
+const std::vector<std::string> kReadingOrder = {"硬件信息↓", "系统", "检测中……", "主板", "BIOS", "CPU", "显卡",
+                                                "硬盘",       "声卡", "内存",     "网卡", "开始检测",
+                                                "Tessmor出品", "Varnello"};
+
+// Events the window raises for its client area, in order.
+struct Event {
+  DWORD event;
+  LONG child;
+};
+std::vector<Event> g_events;
+HWND g_watched = nullptr;
+
+void CALLBACK RecordEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+  if (hwnd == g_watched && object == OBJID_CLIENT) g_events.push_back({event, child});
+}
+
+class EventHook {
+ public:
+  explicit EventHook(HWND watched)
+      : hook_(SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_VALUECHANGE, nullptr, RecordEvent, 0, 0,
+                              WINEVENT_OUTOFCONTEXT)) {
+    g_watched = watched;
+    g_events.clear();
+  }
+  EventHook(const EventHook&) = delete;
+  EventHook& operator=(const EventHook&) = delete;
+  ~EventHook() {
+    if (hook_) UnhookWinEvent(hook_);
+  }
+  bool ok() const { return hook_ != nullptr; }
+
+ private:
+  HWINEVENTHOOK hook_;
+};
+
+std::ptrdiff_t IndexOf(DWORD event, LONG child, std::size_t from = 0) {
+  for (std::size_t i = from; i < g_events.size(); ++i)
+    if (g_events[i].event == event && g_events[i].child == child) return static_cast<std::ptrdiff_t>(i);
+  return -1;
+}
+
+// A scripted survey that lets a test look at the window while the survey
+// holds it: the first platform call comes with the overlay shown.
+class WatchedService : public testing::FakeService {
+ public:
+  explicit WatchedService(std::function<void()> watch) : FakeService(testing::OneRowService()), watch_(std::move(watch)) {}
+  Result<std::unique_ptr<ShellObject>> CreateObject(std::u16string_view prog_id) override {
+    if (watch_) std::exchange(watch_, nullptr)();
+    return FakeService::CreateObject(prog_id);
+  }
+
+ private:
+  std::function<void()> watch_;
+};
+
 // --- The ways the program ends, each in a process of its own ---------------
 
 // The child's record of what it handed the shell, one line a call, written
@@ -339,10 +470,74 @@ void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD) {
   PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
+// A screen reader in a process of its own, as readers are: walks the window
+// of the test process, presses the start label and listens for the events.
+int Reader(HWND window) {
+  EventHook hook(window);
+  ComPtr<IAccessible> object = ClientObject(window);
+  std::fprintf(g_trail, "hook %d object %d\n", hook.ok() ? 1 : 0, object ? 1 : 0);
+  std::fflush(g_trail);
+  if (!object) return 6;
+  auto print = [](const char* when, const std::vector<Node>& nodes) {
+    for (const Node& n : nodes)
+      std::fprintf(g_trail, "%s %ld %ld %ld %s|%s\n", when, n.child, n.role, n.state, n.name.c_str(), n.value.c_str());
+  };
+  print("before", Walk(object.get()));
+  VARIANT start = ChildVar(ui::ChildIdOf(ui::kJiance));
+  std::fprintf(g_trail, "action %08lx\n", static_cast<unsigned long>(object->accDoDefaultAction(start)));
+  std::fflush(g_trail);
+  const LONG overlay = ui::ChildIdOf(ui::kFrame1);
+  for (int i = 0; i < 100 && IndexOf(EVENT_OBJECT_HIDE, overlay) < 0; ++i) Pump();
+  for (const Event& e : g_events) std::fprintf(g_trail, "event %lx %ld\n", e.event, e.child);
+  print("after", Walk(object.get()));
+  return 0;
+}
+
+// Holds the window's object while the window goes, then calls it.
+int Gone() {
+  auto pc = ui::Pc::Create(GetModuleHandleW(nullptr), SW_HIDE, [](std::wstring_view, int) -> Status { return {}; });
+  if (!pc) return 5;
+  HWND hwnd = (*pc)->hwnd();
+  ComPtr<IAccessible> object = ClientObject(hwnd);
+  if (!object) return 6;
+  long count = 0;
+  std::fprintf(g_trail, "alive %08lx %ld\n", static_cast<unsigned long>(object->get_accChildCount(&count)), count);
+  DestroyWindow(hwnd);
+  Pump();
+  auto note = [](const char* what, HRESULT hr) {
+    std::fprintf(g_trail, "gone %s %08lx\n", what, static_cast<unsigned long>(hr));
+    std::fflush(g_trail);
+  };
+  note("count", object->get_accChildCount(&count));
+  BSTR text = nullptr;
+  note("name", object->get_accName(ChildVar(2), &text));
+  SysFreeString(std::exchange(text, nullptr));
+  note("value", object->get_accValue(ChildVar(2), &text));
+  SysFreeString(text);
+  long l, t, w, h;
+  note("location", object->accLocation(&l, &t, &w, &h, ChildVar(2)));
+  VARIANT found;
+  VariantInit(&found);
+  note("hittest", object->accHitTest(300, 300, &found));
+  VariantClear(&found);
+  note("action", object->accDoDefaultAction(ChildVar(ui::ChildIdOf(ui::kJiance))));
+  note("navigate", object->accNavigate(NAVDIR_FIRSTCHILD, ChildVar(CHILDID_SELF), &found));
+  VariantClear(&found);
+  IDispatch* parent = nullptr;
+  note("parent", object->get_accParent(&parent));
+  if (parent) parent->Release();
+  object.Reset();
+  std::fprintf(g_trail, "released\n");
+  return 0;
+}
+
 int Child(const std::string& how, const char* trail_path) {
   g_trail = std::fopen(trail_path, "w");
   if (!g_trail) return 4;
   tray::SetShellForTesting(TrailA, TrailW);
+  if (how.rfind("reader-", 0) == 0)
+    return Reader(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::stoull(how.substr(7)))));
+  if (how == "gone") return Gone();
   // "linkfail": the home page command cannot be started.
   ui::Pc::StartFn start = [how](std::wstring_view, int) -> Status {
     if (how == "linkfail") return ComError(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
@@ -388,7 +583,13 @@ Ending RunChild(const std::string& how) {
   PROCESS_INFORMATION pi{};
   Ending ending{999, {}};
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return ending;
-  WaitForSingleObject(pi.hProcess, 60000);
+  // This thread's window stays responsive: a reader in the child calls it.
+  const DWORD until = GetTickCount() + 60000;
+  while (GetTickCount() < until &&
+         MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+  }
   GetExitCodeProcess(pi.hProcess, &ending.exit_code);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
@@ -457,6 +658,271 @@ TEST(Window, HandCursorOverTheLinksAndTheStartLabelOnly) {
   EXPECT_EQ(CursorAt(hwnd, 70, 170), arrow);   // a result label
   EXPECT_EQ(CursorAt(hwnd, 476, 100), arrow);  // the bare edge
   ShowWindow(hwnd, SW_HIDE);
+}
+
+// --- Screen readers, in this process and in another -------------------------
+
+RECT OnScreen(HWND hwnd, const ui::PixelRect& r) {
+  POINT origin{0, 0};
+  ClientToScreen(hwnd, &origin);
+  return RECT{origin.x + r.left, origin.y + r.top, origin.x + r.left + r.width, origin.y + r.top + r.height};
+}
+
+bool Same(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
+
+// The window with every result empty and surveys run against the scripted
+// service; `watch` runs once inside the next survey, with the overlay shown.
+ui::Pc* FreshWindow(std::function<void()> watch = {}) {
+  ui::Pc* pc = Window();
+  if (!pc) return nullptr;
+  for (ui::ControlId id : ui::kResultLabels) {
+    if (!pc->SetCaption(id, u"").ok()) return nullptr;
+  }
+  auto shared = std::make_shared<std::function<void()>>(std::move(watch));
+  ui::Pc::SetSurveyPlatformForTesting([shared]() -> std::unique_ptr<SurveyPlatform> {
+    return std::make_unique<WatchedService>(std::exchange(*shared, nullptr));
+  });
+  ShowWindow(pc->hwnd(), SW_SHOWNOACTIVATE);
+  Pump();
+  return pc;
+}
+
+constexpr long kInvisible = STATE_SYSTEM_INVISIBLE;
+
+TEST(ScreenReader, ReadsTheWindowAndStartsASurveyLikeAClick) {
+  std::vector<Node> during;
+  ComPtr<IAccessible> object;
+  ui::Pc* pc = FreshWindow([&] { during = Walk(object.get()); });
+  ASSERT_NE(pc, nullptr);
+  HWND hwnd = pc->hwnd();
+  object = ClientObject(hwnd);
+  ASSERT_TRUE(object) << "WM_GETOBJECT answered with the window's own object";
+
+  std::vector<Node> before = Walk(object.get());
+  const bool strip = pc->web_view() != nullptr;
+  ASSERT_EQ(before.size(), kReadingOrder.size() + (strip ? 1 : 0));
+  // The announcement strip last: the browser's own object, not ours.
+  if (strip) {
+    EXPECT_TRUE(before.back().object);
+  }
+  for (std::size_t i = 0; i < kReadingOrder.size(); ++i) {
+    const Node& n = before[i];
+    SCOPED_TRACE(kReadingOrder[i]);
+    EXPECT_EQ(n.name, kReadingOrder[i]);
+    EXPECT_EQ(n.child, static_cast<long>(i + 1));
+    const ui::ControlId control = ui::ItemOf(n.child).control;
+    // Where the window draws it, on screen.
+    EXPECT_TRUE(Same(n.at, OnScreen(hwnd, ui::ChildRect(n.child, pc->dpi()))));
+    if (control == ui::kFrame1) {
+      EXPECT_EQ(n.role, ROLE_SYSTEM_GRAPHIC);
+      EXPECT_EQ(n.state & kInvisible, kInvisible) << "no overlay before the survey";
+    } else {
+      EXPECT_EQ(n.state & kInvisible, 0);
+    }
+    if (i >= 1 && i <= 10 && control != ui::kFrame1) {
+      EXPECT_EQ(n.role, ROLE_SYSTEM_STATICTEXT);
+      EXPECT_EQ(n.value, "");
+      EXPECT_EQ(n.state & STATE_SYSTEM_READONLY, STATE_SYSTEM_READONLY);
+    }
+  }
+  EXPECT_EQ(before[0].role, ROLE_SYSTEM_STATICTEXT);
+  EXPECT_EQ(before[11].role, ROLE_SYSTEM_PUSHBUTTON);
+  EXPECT_EQ(before[11].action, "按下");
+  for (std::size_t link : {12u, 13u}) {
+    EXPECT_EQ(before[link].role, ROLE_SYSTEM_LINK);
+    EXPECT_EQ(before[link].action, "跳转");
+    EXPECT_EQ(before[link].value.rfind("http://", 0), 0u) << before[link].value;
+    EXPECT_EQ(before[link].state & STATE_SYSTEM_LINKED, STATE_SYSTEM_LINKED);
+  }
+
+  // Pressed the way a reader does it: the call returns at once, and the
+  // survey runs when the window next handles its messages.
+  EventHook hook(hwnd);
+  ASSERT_TRUE(hook.ok());
+  ASSERT_EQ(object->accDoDefaultAction(ChildVar(ui::ChildIdOf(ui::kJiance))), S_OK);
+  EXPECT_TRUE(pc->Caption(ui::kCpuz).empty()) << "the survey ran inside the reader's call";
+  Pump();
+  ASSERT_FALSE(pc->Caption(ui::kCpuz).empty()) << "the default action started no survey";
+
+  // While the survey held the window: the overlay in place of the panel.
+  ASSERT_EQ(during.size(), before.size());
+  for (const Node& n : during) {
+    SCOPED_TRACE(n.name);
+    const ui::ControlId control = ui::ItemOf(n.child).control;
+    const bool covered = control != ui::kWindows && control != ui::kFrame1 &&
+                         std::find(ui::kResultLabels.begin(), ui::kResultLabels.end(), control) !=
+                             ui::kResultLabels.end();
+    EXPECT_EQ((n.state & kInvisible) != 0, covered);
+  }
+
+  std::vector<Node> after = Walk(object.get());
+  ASSERT_EQ(after.size(), before.size());
+  for (const Node& n : after) {
+    const ui::ControlId control = ui::ItemOf(n.child).control;
+    SCOPED_TRACE(n.name);
+    EXPECT_EQ((n.state & kInvisible) != 0, control == ui::kFrame1);
+    if (std::find(ui::kResultLabels.begin(), ui::kResultLabels.end(), control) != ui::kResultLabels.end()) {
+      EXPECT_EQ(n.value, ToUtf8(pc->Caption(control)));
+    }
+  }
+  EXPECT_EQ(after[5].value, "Intel(R) Core(TM)2 Duo CPU     E7500  @ 2.93GHz");
+  EXPECT_EQ(after[9].value, "2048 MB / 1条");
+
+  // The events: the overlay shows, every result speaks its new text, the
+  // overlay goes.
+  const LONG overlay = ui::ChildIdOf(ui::kFrame1);
+  const std::ptrdiff_t shown = IndexOf(EVENT_OBJECT_SHOW, overlay), hidden = IndexOf(EVENT_OBJECT_HIDE, overlay);
+  ASSERT_GE(shown, 0);
+  ASSERT_GT(hidden, shown);
+  for (ui::ControlId id : ui::kResultLabels) {
+    SCOPED_TRACE(ui::kControls[static_cast<std::size_t>(id)].name);
+    const LONG child = ui::ChildIdOf(id);
+    const std::ptrdiff_t name = IndexOf(EVENT_OBJECT_NAMECHANGE, child), value = IndexOf(EVENT_OBJECT_VALUECHANGE, child);
+    EXPECT_GT(name, shown);
+    EXPECT_GT(value, shown);
+    EXPECT_LT(value, hidden);
+    if (id != ui::kWindows) {
+      EXPECT_GT(IndexOf(EVENT_OBJECT_STATECHANGE, child), shown);
+      EXPECT_GT(IndexOf(EVENT_OBJECT_STATECHANGE, child, static_cast<std::size_t>(hidden)), hidden);
+    }
+  }
+
+  // A text that does not change says nothing; an access-key marker is not read.
+  g_events.clear();
+  ASSERT_TRUE(pc->SetCaption(ui::kCpuz, std::u16string(pc->Caption(ui::kCpuz))).ok());
+  ASSERT_TRUE(pc->SetCaption(ui::kBIOS, u"A&&B &C").ok());
+  Pump();
+  EXPECT_EQ(IndexOf(EVENT_OBJECT_VALUECHANGE, ui::ChildIdOf(ui::kCpuz)), -1);
+  EXPECT_GE(IndexOf(EVENT_OBJECT_VALUECHANGE, ui::ChildIdOf(ui::kBIOS)), 0);
+  EXPECT_EQ(Read(object.get(), ui::ChildIdOf(ui::kBIOS)).value, "A&B C");
+  ShowWindow(hwnd, SW_HIDE);
+}
+
+// The name of what oleacc finds at a client point.
+std::string NameAtPoint(HWND hwnd, int x, int y) {
+  POINT p{x, y};
+  ClientToScreen(hwnd, &p);
+  IAccessible* found = nullptr;
+  VARIANT child;
+  VariantInit(&child);
+  if (FAILED(AccessibleObjectFromPoint(p, &found, &child)) || !found) return "(nothing)";
+  BSTR name = nullptr;
+  found->get_accName(child, &name);
+  std::string text = Utf8(name);
+  SysFreeString(name);
+  VariantClear(&child);
+  found->Release();
+  return text;
+}
+
+// Points where the window's own hit-testing is known: the hand cursor shows
+// over exactly the three controls that act.
+TEST(ScreenReader, HitTestingAgreesWithTheWindow) {
+  ui::Pc* pc = FreshWindow();
+  ASSERT_NE(pc, nullptr);
+  HWND hwnd = pc->hwnd();
+  ComPtr<IAccessible> object = ClientObject(hwnd);
+  ASSERT_TRUE(object);
+  auto at = [&](int x, int y) -> long {
+    POINT p{x, y};
+    ClientToScreen(hwnd, &p);
+    VARIANT found;
+    VariantInit(&found);
+    if (object->accHitTest(p.x, p.y, &found) != S_OK) return -1;
+    const long child = found.vt == VT_I4 ? found.lVal : found.vt == VT_DISPATCH ? 1000 : -2;
+    VariantClear(&found);
+    return child;
+  };
+  const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+  struct Probe {
+    int x, y;
+    long child;
+  };
+  for (const Probe& p : std::vector<Probe>{{380, 325, ui::ChildIdOf(ui::kJiance)},
+                                           {420, 356, ui::ChildIdOf(ui::kUpdate)},
+                                           {200, 40, ui::ChildIdOf(ui::kImage5)},
+                                           {380, 314, CHILDID_SELF},  // the button face
+                                           {70, 170, ui::ChildIdOf(ui::kZhuban)},
+                                           {40, 170, CHILDID_SELF},  // its caption
+                                           {476, 100, CHILDID_SELF}}) {
+    SCOPED_TRACE(std::to_string(p.x) + "," + std::to_string(p.y));
+    const bool acts = p.child == ui::ChildIdOf(ui::kJiance) || p.child == ui::ChildIdOf(ui::kUpdate) ||
+                      p.child == ui::ChildIdOf(ui::kImage5);
+    EXPECT_EQ(CursorAt(hwnd, p.x, p.y) != arrow, acts);
+    EXPECT_EQ(at(p.x, p.y), p.child);
+  }
+  EXPECT_EQ(at(-5, 10), -1) << "outside the client area";
+  EXPECT_EQ(NameAtPoint(hwnd, 380, 325), "开始检测") << "oleacc's search by point, as readers follow the mouse";
+
+  // Every point of the client area at this density: inside what it finds.
+  ASSERT_TRUE(pc->SetFrame1Visible(true).ok());
+  EXPECT_EQ(NameAtPoint(hwnd, 100, 200), "检测中……");
+  RECT client;
+  GetClientRect(hwnd, &client);
+  for (int y = 0; y < client.bottom; y += 3) {
+    for (int x = 0; x < client.right; x += 3) {
+      const long child = at(x, y);
+      ASSERT_GE(child, 0) << x << "," << y;
+      if (child == CHILDID_SELF || child == 1000) continue;
+      const Node n = Read(object.get(), child);
+      POINT p{x, y};
+      ClientToScreen(hwnd, &p);
+      ASSERT_TRUE(PtInRect(&n.at, p)) << x << "," << y << " child " << child;
+      ASSERT_EQ(n.state & kInvisible, 0) << x << "," << y << " child " << child;
+    }
+  }
+  EXPECT_TRUE(pc->SetFrame1Visible(false).ok());
+  ShowWindow(hwnd, SW_HIDE);
+}
+
+TEST(ScreenReader, AReaderInAnotherProcess) {
+  ui::Pc* pc = FreshWindow();
+  ASSERT_NE(pc, nullptr);
+  Ending e = RunChild("reader-" + std::to_string(reinterpret_cast<std::uintptr_t>(pc->hwnd())));
+  ASSERT_EQ(e.exit_code, 0u);
+  ASSERT_FALSE(e.trail.empty());
+  EXPECT_EQ(e.trail[0], "hook 1 object 1");
+  std::vector<std::string> names;
+  std::string action, cpuz;
+  int shows = 0, hides = 0, values = 0;
+  for (const std::string& line : e.trail) {
+    if (line.rfind("before ", 0) == 0) {
+      const std::size_t from = line.find_first_not_of("0123456789 -", 7);
+      names.push_back(line.substr(from, line.find('|') - from));
+    }
+    if (line.rfind("action ", 0) == 0) action = line.substr(7);
+    if (line.rfind("after 6 ", 0) == 0) cpuz = line.substr(line.find('|') + 1);
+    const std::string overlay = " " + std::to_string(ui::ChildIdOf(ui::kFrame1));
+    if (line == "event 8002" + overlay) ++shows;
+    if (line == "event 8003" + overlay) ++hides;
+    if (line.rfind("event 800e ", 0) == 0) ++values;
+  }
+  ASSERT_GE(names.size(), kReadingOrder.size());
+  for (std::size_t i = 0; i < kReadingOrder.size(); ++i) EXPECT_EQ(names[i], kReadingOrder[i]);
+  EXPECT_EQ(action, "00000000");
+  EXPECT_EQ(cpuz, ToUtf8(pc->Caption(ui::kCpuz)));
+  EXPECT_EQ(cpuz, "Intel(R) Core(TM)2 Duo CPU     E7500  @ 2.93GHz");
+  EXPECT_EQ(shows, 1);
+  EXPECT_EQ(hides, 1);
+  EXPECT_EQ(values, 9);
+  ShowWindow(pc->hwnd(), SW_HIDE);
+}
+
+TEST(ScreenReader, AnObjectHeldPastItsWindowAnswersDisconnected) {
+  Ending e = RunChild("gone");
+  EXPECT_EQ(e.exit_code, 0u) << "the calls after the window went must not crash";
+  int gone = 0, alive = 0;
+  for (const std::string& line : e.trail) {
+    if (line.rfind("alive ", 0) == 0) alive += line.rfind("alive 00000000 ", 0) == 0;
+    if (line.rfind("gone ", 0) != 0) continue;
+    EXPECT_EQ(alive, 1) << "the object answered while the window was there";
+    ++gone;
+    const std::string hr = line.substr(line.rfind(' ') + 1);
+    EXPECT_TRUE(hr == "800401fd" || hr == "80004005") << line;  // CO_E_OBJNOTCONNECTED, E_FAIL
+  }
+  EXPECT_EQ(gone, 8);
+  ASSERT_FALSE(e.trail.empty());
+  EXPECT_EQ(e.trail.back(), "released");
 }
 
 }  // namespace

@@ -15,7 +15,9 @@ std::u16string AnnouncementAddress() {
   return u"http://" + FromUtf8(VARNELLO_NOTICE_HOST) + u"/vip/hardware/gonggao.html";
 }
 
-std::u16string HomePageCommand() { return u"Explorer   /s   ,   http://" + FromUtf8(VARNELLO_HOME_HOST); }
+std::u16string HomePageAddress() { return u"http://" + FromUtf8(VARNELLO_HOME_HOST); }
+
+std::u16string HomePageCommand() { return u"Explorer   /s   ,   " + HomePageAddress(); }
 
 std::u16string AppPathOf(std::u16string_view module_path) {
   const std::size_t slash = module_path.find_last_of(u"\\/");

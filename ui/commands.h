@@ -9,6 +9,9 @@ namespace varnello::ui {
 // The announcement page shown in the strip.
 std::u16string AnnouncementAddress();
 
+// The maker's home page.
+std::u16string HomePageAddress();
+
 // The command line that opens the maker's home page through Explorer.
 std::u16string HomePageCommand();
 

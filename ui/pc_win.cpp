@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <cwchar>
+#include <utility>
 #include <vector>
 
 #include "survey/run_survey.h"
@@ -109,7 +110,14 @@ class PcDisplay final : public SurveyDisplay {
   Pc& pc_;
 };
 
+Pc::PlatformFn& SurveyPlatforms() {
+  static Pc::PlatformFn make;
+  return make;
+}
+
 }  // namespace
+
+void Pc::SetSurveyPlatformForTesting(PlatformFn make) { SurveyPlatforms() = std::move(make); }
 
 Pc::Pc(HINSTANCE instance, StartFn start)
     : instance_(instance), start_(start ? std::move(start) : StartFn(ShellStart)) {
@@ -213,11 +221,17 @@ LRESULT Pc::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       Form_QueryUnload();
       return 0;
     case WM_DESTROY:
+      if (accessible_) std::exchange(accessible_, {})->Disconnect();
       Form_Unload();
       PostQuitMessage(0);
       return 0;
     case WM_COPYDATA:
       return OnCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lparam));
+    case WM_GETOBJECT:
+      return OnGetObject(wparam, lparam);
+    case kAccessibleActionMessage:
+      OnAccessibleAction(wparam);
+      return 0;
     default:
       break;
   }
@@ -234,7 +248,10 @@ bool Pc::OnCreate() {
 
   frame2_ = CreateWindowExW(0, kFrameClass, L"Frame2", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1, 1, hwnd_,
                             nullptr, instance_, nullptr);
-  frame1_ = CreateWindowExW(0, kFrameClass, L"Frame1", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1, 1, hwnd_,
+  // The overlay's window bears the name readers know it by; its caption is
+  // never drawn.
+  const std::wstring overlay = Wide(ItemOf(ChildIdOf(kFrame1)).name);
+  frame1_ = CreateWindowExW(0, kFrameClass, overlay.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1, 1, hwnd_,
                             nullptr, instance_, nullptr);
   if (!frame1_ || !frame2_) return false;
   SetWindowLongPtrW(frame1_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -394,17 +411,21 @@ void Pc::InvalidateControl(int id) {
 
 Status Pc::SetCaption(ControlId id, std::u16string_view text) {
   if (!IsWindow(hwnd_)) return ComError(HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE));
+  const bool changed = captions_[id] != text;
   captions_[id] = std::u16string(text);
   InvalidateControl(id);
   ShowNow(hwnd_);
+  if (changed) NotifyCaptionChanged(hwnd_, id);
   return {};
 }
 
 Status Pc::SetFrame1Visible(bool visible) {
   if (!IsWindow(frame1_)) return ComError(HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE));
+  const bool changed = visible_[kFrame1] != visible;
   visible_[kFrame1] = visible;
   ShowWindow(frame1_, visible ? SW_SHOWNA : SW_HIDE);
   ShowNow(visible ? frame1_ : hwnd_);
+  if (changed) NotifyOverlayChanged(hwnd_, visible, visible_);
   return {};
 }
 
@@ -486,6 +507,23 @@ LRESULT Pc::OnCopyData(const COPYDATASTRUCT& data) {
   return HandleProbeMessage(*this, data) ? TRUE : FALSE;
 }
 
+// Screen readers ask for the client area's accessible object; everything
+// else is the system's.
+LRESULT Pc::OnGetObject(WPARAM wparam, LPARAM lparam) {
+  if (static_cast<LONG>(static_cast<DWORD>(lparam)) != OBJID_CLIENT)
+    return DefWindowProcW(hwnd_, WM_GETOBJECT, wparam, lparam);
+  if (!accessible_) accessible_ = PcAccessible::Create(*this);
+  return LresultFromObject(kIidAccessible, wparam, static_cast<IAccessible*>(accessible_.get()));
+}
+
+// A reader's default action, after its call has returned: the same handler
+// as a click on the control.
+void Pc::OnAccessibleAction(WPARAM control) {
+  if (control == kJiance) Check(jiance_Click());
+  if (control == kImage5) Check(Image5_Click());
+  if (control == kUpdate) Check(update_Click());
+}
+
 // --- Events ------------------------------------------------------------------
 
 Status Pc::Form_Load() {
@@ -533,8 +571,9 @@ Status Pc::jiance_Click() {
   if (surveying_) return {};  // the run already holds the window
   surveying_ = true;
   PcDisplay display(*this);
-  WmiPlatform platform;
-  Status status = RunSurvey(display, platform);
+  std::unique_ptr<SurveyPlatform> platform =
+      SurveyPlatforms() ? SurveyPlatforms()() : std::make_unique<WmiPlatform>();
+  Status status = RunSurvey(display, *platform);
   surveying_ = false;
   return status;
 }

@@ -13,6 +13,8 @@
 #include <unordered_map>
 
 #include "survey/result.h"
+#include "survey/survey_platform.h"
+#include "ui/accessible_win.h"
 #include "ui/hit_test.h"
 #include "ui/layout.h"
 #include "ui/pictures_win.h"
@@ -31,6 +33,11 @@ class Pc {
   // shows it. The window lives until the program ends.
   static Result<Pc*> Create(HINSTANCE instance, int show, StartFn start = {});
 
+  // Where surveys get their platform; tests put a scripted one in place of
+  // the management service.
+  using PlatformFn = std::function<std::unique_ptr<SurveyPlatform>()>;
+  static void SetSurveyPlatformForTesting(PlatformFn make);
+
   HWND hwnd() const { return hwnd_; }
   int dpi() const { return dpi_; }
 
@@ -40,6 +47,8 @@ class Pc {
   void SetJianceColour(Colour colour);
 
   const std::u16string& Caption(ControlId id) const { return captions_[id]; }
+  const Visibility& Visible() const { return visible_; }
+  const WebView* web_view() const { return gonggao_.get(); }
   bool Frame1Visible() const { return visible_[kFrame1]; }
   Colour JianceColour() const { return jiance_colour_; }
   // Screen rectangle of the client area.
@@ -61,6 +70,8 @@ class Pc {
   void OnSize(WPARAM wparam);
   void OnDpiChanged(int dpi, const RECT& suggested);
   LRESULT OnCopyData(const COPYDATASTRUCT& data);
+  LRESULT OnGetObject(WPARAM wparam, LPARAM lparam);
+  void OnAccessibleAction(WPARAM control);
   void OnFramePaint(HWND frame);
 
   // Events, named after the control and the event.
@@ -113,6 +124,7 @@ class Pc {
   Icon big_icon_, small_icon_;
   Menu menu_;
   std::unique_ptr<WebView> gonggao_;
+  ComPtr<PcAccessible> accessible_;  // made when a reader first asks
 };
 
 }  // namespace varnello::ui

@@ -11,6 +11,7 @@
 #include "survey/display_log.h"
 #include "survey/utf.h"
 #include "tray/tray_win.h"
+#include "ui/accessible_win.h"
 #include "ui/pc_win.h"
 
 namespace varnello::ui {
@@ -69,8 +70,37 @@ class PcProbe {
            ", \"title\": " + JsonQuote(r.szInfoTitle) + "}";
     out += ", \"started\": [";
     for (std::size_t i = 0; i < Started().size(); ++i) out += (i ? ", " : "") + JsonQuote(Started()[i]);
-    out += "]}\n";
+    out += "], \"accessible\": " + Accessible(pc) + "}\n";
     return out;
+  }
+
+  // What a reader finds: each child's name, its place on screen, and the
+  // child the object finds at its centre.
+  static std::string Accessible(Pc& pc) {
+    ComPtr<IAccessible> object;
+    if (FAILED(AccessibleObjectFromWindow(pc.hwnd(), static_cast<DWORD>(OBJID_CLIENT), kIidAccessible,
+                                          object.ReceiveVoid())))
+      return "[]";
+    long count = 0;
+    object->get_accChildCount(&count);
+    std::string out = "[";
+    for (long child = 1; child <= count; ++child) {
+      VARIANT id;
+      VariantInit(&id);
+      id.vt = VT_I4;
+      id.lVal = child;
+      Bstr name;
+      object->get_accName(id, name.Receive());
+      long l = 0, t = 0, w = 0, h = 0;
+      object->accLocation(&l, &t, &w, &h, id);
+      Variant found;
+      object->accHitTest(l + w / 2, t + h / 2, found.Receive());
+      const long hit = found.get().vt == VT_I4 ? found.get().lVal : -1;
+      out += (child > 1 ? ", " : "") + std::string("{\"child\": ") + Number(child) + ", \"name\": " +
+             JsonQuote(std::u16string(name.view().begin(), name.view().end())) + ", \"at\": [" + Number(l) +
+             ", " + Number(t) + ", " + Number(w) + ", " + Number(h) + "], \"hit\": " + Number(hit) + "}";
+    }
+    return out + "]";
   }
 
   static bool SetCaption(Pc& pc, const std::string& name, const std::string& text) {

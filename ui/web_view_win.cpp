@@ -275,6 +275,13 @@ void WebView::SetRect(const RECT& rect) {
     in_place->SetObjectRects(&rect, &rect);
 }
 
+HWND WebView::window() const {
+  ComPtr<IOleWindow> window;
+  HWND hwnd = nullptr;
+  if (object_ && SUCCEEDED(object_->QueryInterface(IID_IOleWindow, window.ReceiveVoid()))) window->GetWindow(&hwnd);
+  return hwnd;
+}
+
 IUnknown* WebView::host() const { return static_cast<IOleClientSite*>(host_.get()); }
 
 ComPtr<IUnknown> MakeWebHostForTesting(HWND parent) {

@@ -33,6 +33,9 @@ class WebView {
   void Navigate(std::wstring_view address);
   void SetRect(const RECT& rect);
 
+  // The browser's own window, whose accessible object stands for the strip.
+  HWND window() const;
+
   // The host object, for tests of what it tells the browser.
   IUnknown* host() const;
 

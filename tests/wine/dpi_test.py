@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The window at 120 pixels per inch, in a Wine prefix of its own: the layout
-scales (client area 596 x 466, the art and the texts in their scaled places),
+scales (client area 596 x 466, the art and the texts in their scaled places,
+and where a screen reader is told they are),
 and the pointer moving along the bare bottom strip, which there reaches the
 columns that spell 513 and 516, neither restores nor opens the popup menu.
 
@@ -42,6 +43,20 @@ with Desktop("dpi120", prefix=prefix) as d:
     check.equal("dpi", state["dpi"], 120)
     cx, cy, right, bottom = state["client"]
     check.equal("client area", (right - cx, bottom - cy), (596, 466))
+    # A screen reader finds the labels where they are drawn, and each one
+    # again at its centre.
+    found = {c["name"]: c for c in state.get("accessible", [])}
+    for name, (left, top, width, height) in {"开始检测": (376, 320, 81, 17), "CPU": (64, 200, 185, 33),
+                                             "Tessmor出品": (416, 352, 49, 17), "Varnello": (112, 8, 280, 68)}.items():
+        c = found.get(name)
+        check.that(f"reader finds {name}", c is not None)
+        if c:
+            check.equal(f"{name} where it is drawn", c["at"],
+                        [cx + scaled(left), cy + scaled(top), scaled(left + width) - scaled(left),
+                         scaled(top + height) - scaled(top)])
+    for c in state.get("accessible", []):
+        if c["name"] not in ("", "检测中……"):  # the strip is the browser's; the overlay is hidden
+            check.equal(f"{c['name']} found at its centre", c["hit"], c["child"])
     check.that("probe sets cpuz", d.probe("caption", "cpuz", "Intel(R) Core(TM) i7-8700K CPU @ 3.70GHz " * 3))
     time.sleep(1)
     img = pixels.load(d.screenshot(os.path.join(shots, "dpi120.png")))

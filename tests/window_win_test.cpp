@@ -13,9 +13,11 @@
 #include <string>
 #include <functional>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "survey/utf.h"
+#include "tray/message_filter_win.h"
 #include "tray/tray_win.h"
 #include "ui/pc_win.h"
 #include "ui/web_view_win.h"
@@ -87,12 +89,56 @@ void FromAnotherThread(std::function<void()> work) {
   Pump();
 }
 
+// A management service that is not there: every survey step fails at once.
+// With `throws`, binding a moniker throws as an exhausted heap would.
+class NoService final : public SurveyPlatform {
+ public:
+  explicit NoService(bool throws) : throws_(throws) {}
+  Result<std::unique_ptr<ShellObject>> CreateObject(std::u16string_view) override { return ComError(E_FAIL); }
+  Result<std::unique_ptr<ServiceConnection>> GetObject(std::u16string_view) override {
+    if (throws_) throw std::bad_alloc();
+    return ComError(E_FAIL);
+  }
+  NumberFormat Format() const override { return {}; }
+
+ private:
+  bool throws_;
+};
+
+int g_started = 0;  // home page commands started
+int g_surveys = 0;  // surveys run
+
+struct FilterCall {
+  HWND window;
+  UINT message;
+  DWORD action;
+};
+std::vector<FilterCall> g_filter;
+BOOL WINAPI RecordWindowFilter(HWND window, UINT message, DWORD action, void*) {
+  g_filter.push_back({window, message, action});
+  return TRUE;
+}
+BOOL WINAPI RecordProcessFilter(UINT message, DWORD action) {
+  g_filter.push_back({nullptr, message, action});
+  return TRUE;
+}
+const tray::MessageFilter kWindowFilter{RecordWindowFilter, nullptr};
+
 // One window for the whole test program, as in the program itself.
 ui::Pc* Window() {
   static ui::Pc* pc = [] {
     tray::SetShellForTesting(RecordA, RecordW);
-    auto made = ui::Pc::Create(GetModuleHandleW(nullptr), SW_HIDE,
-                               [](std::wstring_view, int) -> Status { return {}; });
+    tray::SetMessageFilterForTesting(&kWindowFilter);
+    auto made = ui::Pc::Create(
+        GetModuleHandleW(nullptr), SW_HIDE,
+        [](std::wstring_view, int) -> Status {
+          ++g_started;
+          return {};
+        },
+        [] {
+          ++g_surveys;
+          return std::unique_ptr<SurveyPlatform>(std::make_unique<NoService>(false));
+        });
     return made ? *made : nullptr;
   }();
   return pc;
@@ -141,6 +187,30 @@ TEST(TrayOperations, TaskbarCreatedAddsTheIconAgain) {
   EXPECT_EQ(g_notify[0].tip, "Varnello v1.0");
   EXPECT_NE(g_notify[0].icon, 0u);
   EXPECT_EQ(g_notify[0].window, reinterpret_cast<std::uintptr_t>(pc->hwnd()));
+}
+
+// Run as administrator, the window lets the shell's broadcast through its
+// message filter: per window where the system can, per process on Vista.
+TEST(TrayOperations, TaskbarCreatedPassesTheMessageFilter) {
+  ui::Pc* pc = Window();
+  ASSERT_NE(pc, nullptr);
+  const UINT taskbar_created = RegisterWindowMessageW(L"TaskbarCreated");
+  ASSERT_EQ(g_filter.size(), 1u);
+  EXPECT_EQ(g_filter[0].window, pc->hwnd());
+  EXPECT_EQ(g_filter[0].message, taskbar_created);
+  EXPECT_EQ(g_filter[0].action, 1u) << "MSGFLT_ALLOW";
+
+  const tray::MessageFilter vista{nullptr, RecordProcessFilter}, xp{};
+  tray::SetMessageFilterForTesting(&vista);
+  tray::AllowMessage(pc->hwnd(), taskbar_created);
+  ASSERT_EQ(g_filter.size(), 2u);
+  EXPECT_EQ(g_filter[1].window, nullptr);
+  EXPECT_EQ(g_filter[1].message, taskbar_created);
+  EXPECT_EQ(g_filter[1].action, 1u) << "MSGFLT_ADD";
+  tray::SetMessageFilterForTesting(&xp);
+  tray::AllowMessage(pc->hwnd(), taskbar_created);
+  EXPECT_EQ(g_filter.size(), 2u) << "no filter, nothing to change";
+  tray::SetMessageFilterForTesting(&kWindowFilter);
 }
 
 TEST(IconNotifications, SentPressRestoresAPointerMoveDoesNot) {
@@ -344,22 +414,28 @@ int Child(const std::string& how, const char* trail_path) {
   if (!g_trail) return 4;
   tray::SetShellForTesting(TrailA, TrailW);
   // "linkfail": the home page command cannot be started.
+  // "linkthrow", "surveythrow": a C++ exception in the handler or the survey.
   ui::Pc::StartFn start = [how](std::wstring_view, int) -> Status {
     if (how == "linkfail") return ComError(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    if (how == "linkthrow") throw std::bad_alloc();
     return {};
   };
-  auto pc = ui::Pc::Create(GetModuleHandleW(nullptr), SW_SHOW, start);
+  ui::Pc::PlatformFn platform = [how] {
+    return std::unique_ptr<SurveyPlatform>(std::make_unique<NoService>(how == "surveythrow"));
+  };
+  auto pc = ui::Pc::Create(GetModuleHandleW(nullptr), SW_SHOW, start, platform);
   if (!pc) return 5;
   HWND hwnd = (*pc)->hwnd();
   std::fprintf(g_trail, "window %p\n", static_cast<void*>(hwnd));
   std::fflush(g_trail);
   if (how == "close") PostMessageW(hwnd, WM_CLOSE, 0, 0);
   if (how == "endsession") PostMessageW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
-  if (how == "linkfail") {
+  if (how == "linkfail" || how == "linkthrow" || how == "surveythrow") {
     SetTimer(nullptr, 0, 200, AnswerMessageBox);
-    const LPARAM update = MAKELPARAM(420, 356);  // the credit link
-    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, update);
-    PostMessageW(hwnd, WM_LBUTTONUP, 0, update);
+    // The credit link, or the start label.
+    const LPARAM at = how == "surveythrow" ? MAKELPARAM(385, 325) : MAKELPARAM(420, 356);
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, at);
   }
   if (how == "menu") {
     SetTimer(nullptr, 0, 200, ChooseLastCommand);
@@ -431,6 +507,69 @@ TEST(Ending, AnErrorNoHandlerDealsWithIsShownThenEnds) {
   EXPECT_EQ(message.rfind("message ", 0), 0u);
   EXPECT_NE(message.find("0x80070002"), std::string::npos) << message;
   EXPECT_EQ(e.trail.back().substr(0, 7), "2 16 1 ") << "the icon goes with the program";
+}
+
+// Presses and releases the left button at each client point in turn,
+// through the system's input queue as a user's hand would: two at one place
+// in quick succession make a double-click.
+void ClickThroughInput(HWND hwnd, std::vector<POINT> points) {
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  std::vector<INPUT> inputs;
+  for (POINT p : points) {
+    ClientToScreen(hwnd, &p);
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = MulDiv(p.x, 65536, width) + 1;
+    move.mi.dy = MulDiv(p.y, 65536, height) + 1;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    INPUT down = move, up = move;
+    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    inputs.insert(inputs.end(), {move, down, up});
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  Pump();
+}
+
+TEST(Clicks, ADoubleClickIsOneClickTwoClicksAreTwo) {
+  ui::Pc* pc = Window();
+  ASSERT_NE(pc, nullptr);
+  HWND hwnd = pc->hwnd();
+  ShowWindow(hwnd, SW_SHOW);
+  SetForegroundWindow(hwnd);
+  Pump();
+  const int apart = GetSystemMetrics(SM_CXDOUBLECLK) + 20;  // beyond a double-click's reach
+  struct Case {
+    const char* control;
+    POINT at;
+    int* count;
+  };
+  for (const Case& c : {Case{"update", {420, 356}, &g_started}, Case{"Image5", {200, 40}, &g_started},
+                        Case{"jiance", {385, 325}, &g_surveys}}) {
+    SCOPED_TRACE(c.control);
+    int before = *c.count;
+    ClickThroughInput(hwnd, {c.at, c.at});
+    EXPECT_EQ(*c.count - before, 1) << "a double-click";
+    before = *c.count;
+    ClickThroughInput(hwnd, {c.at, POINT{c.at.x + apart, c.at.y}});
+    EXPECT_EQ(*c.count - before, 2) << "two clicks";
+  }
+  ShowWindow(hwnd, SW_HIDE);
+}
+
+// A C++ exception, in a handler or in the survey, is caught at the window
+// procedure and ends the program like an error: named, then the end.
+TEST(Ending, AnExceptionIsShownThenEnds) {
+  for (const char* how : {"linkthrow", "surveythrow"}) {
+    SCOPED_TRACE(how);
+    Ending e = RunChild(how);
+    EXPECT_EQ(e.exit_code, 1u);
+    ASSERT_GE(e.trail.size(), 5u);
+    const std::string& message = e.trail[e.trail.size() - 2];
+    EXPECT_EQ(message.rfind("message ", 0), 0u);
+    EXPECT_NE(message.find("0x8007000E"), std::string::npos) << message;
+    EXPECT_EQ(e.trail.back().substr(0, 7), "2 16 1 ") << "the icon goes with the program";
+  }
 }
 
 // Which cursor the window sets with the pointer at a client point.

@@ -4,6 +4,7 @@
 #include "ui/clicks.h"
 #include "ui/commands.h"
 #include "ui/layout.h"
+#include "ui/strip.h"
 
 namespace varnello::ui {
 namespace {
@@ -80,6 +81,68 @@ TEST(Address, ServerAndPort) {
   EXPECT_EQ(s->port, 8080);
   EXPECT_EQ(ServerOf(u"https://a.b/")->port, 443);
   EXPECT_EQ(ServerOf(u"http://a.b/")->port, 80);
+}
+
+constexpr char16_t kPage[] = u"http://notice.tessmor.com/vip/hardware/gonggao.html";
+
+TEST(Strip, WhiteUntilThePageHasLoadedThenThePage) {
+  StripState s;
+  s.PointAt(kPage);
+  EXPECT_FALSE(s.page_shown());
+  EXPECT_TRUE(s.BeforeNavigate(kPage, true));
+  EXPECT_FALSE(s.NavigateComplete(kPage, true));
+  EXPECT_FALSE(s.page_shown()) << "still loading";
+  // A frame of the page on the host loads and fails without effect.
+  EXPECT_TRUE(s.BeforeNavigate(u"http://notice.tessmor.com/frame.html", false));
+  s.NavigateError(false);
+  s.DocumentComplete(u"http://notice.tessmor.com/frame.html", false);
+  EXPECT_FALSE(s.page_shown());
+  s.DocumentComplete(kPage, true);
+  EXPECT_TRUE(s.page_shown());
+  // A link on the host: white again while it loads.
+  EXPECT_TRUE(s.BeforeNavigate(u"http://notice.tessmor.com/next.html", true));
+  EXPECT_FALSE(s.page_shown());
+  s.DocumentComplete(u"http://notice.tessmor.com/next.html", true);
+  EXPECT_TRUE(s.page_shown());
+}
+
+TEST(Strip, AFailedLoadStaysWhite) {
+  StripState s;
+  s.PointAt(kPage);
+  ASSERT_TRUE(s.BeforeNavigate(kPage, true));
+  s.NavigateError(true);  // 404, no network, name not found, time-out
+  // The browser may still complete its error document, under any address.
+  s.NavigateComplete(u"res://ieframe.dll/http_404.htm", true);
+  s.DocumentComplete(kPage, true);
+  EXPECT_FALSE(s.page_shown());
+  s.DocumentComplete(u"res://ieframe.dll/http_404.htm", true);
+  EXPECT_FALSE(s.page_shown());
+  // Pointed at the page again, it may load this time.
+  s.PointAt(kPage);
+  ASSERT_TRUE(s.BeforeNavigate(kPage, true));
+  s.DocumentComplete(kPage, true);
+  EXPECT_TRUE(s.page_shown());
+}
+
+TEST(Strip, NeverLeavesTheHost) {
+  StripState s;
+  s.PointAt(kPage);
+  ASSERT_TRUE(s.BeforeNavigate(kPage, true));
+  s.DocumentComplete(kPage, true);
+  ASSERT_TRUE(s.page_shown());
+  // Links, scripts and refreshes elsewhere are cancelled and change nothing.
+  EXPECT_FALSE(s.BeforeNavigate(u"http://www.tessmor.com/", true));
+  EXPECT_FALSE(s.BeforeNavigate(u"javascript:void(0)", true));
+  EXPECT_FALSE(s.BeforeNavigate(u"http://ads.example.net/frame", false));
+  EXPECT_TRUE(s.page_shown());
+  // A server's redirect elsewhere shows up only once it is under way: stop
+  // it, and white.
+  ASSERT_TRUE(s.BeforeNavigate(u"http://notice.tessmor.com/moved", true));
+  EXPECT_TRUE(s.NavigateComplete(u"http://elsewhere.example.net/", true));
+  s.DocumentComplete(u"http://elsewhere.example.net/", true);
+  EXPECT_FALSE(s.page_shown());
+  EXPECT_FALSE(s.BeforeNavigate(u"http://elsewhere.example.net/next", true));
+  EXPECT_FALSE(s.page_shown());
 }
 
 TEST(Commands, TheHomePageProgramComesFromTheWindowsFolder) {

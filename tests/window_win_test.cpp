@@ -370,6 +370,176 @@ TEST(WebHost, KeepsThePageToItself) {
   EXPECT_EQ(external, nullptr);
 }
 
+// --- The announcement strip, driven by a stand-in for the browser ---------
+
+// Raises the browser control's navigation events on the host, with itself
+// or a frame as pDisp, the way the control does.
+class FakeBrowser final : public IDispatch {
+ public:
+  void Connect(IDispatch* host) { host_ = host; }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IDispatch ? static_cast<IDispatch*>(this) : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+
+  // Each returns whether the host let the navigation go on.
+  bool BeforeNavigate(const wchar_t* url, IDispatch* who = nullptr) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    Url u(url);
+    Raise(DISPID_BEFORENAVIGATE2, {ByRef(&cancel), Plain(VT_BYREF | VT_VARIANT), Plain(VT_BYREF | VT_VARIANT),
+                                   Plain(VT_BYREF | VT_VARIANT), Plain(VT_BYREF | VT_VARIANT), u.arg, Who(who)});
+    return cancel == VARIANT_FALSE;
+  }
+  bool NavigateError(const wchar_t* url, LONG status, IDispatch* who = nullptr) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    Url u(url);
+    VARIANT code;
+    VariantInit(&code);
+    code.vt = VT_I4;
+    code.lVal = status;
+    VARIANT code_ref = Plain(VT_BYREF | VT_VARIANT);
+    code_ref.pvarVal = &code;
+    Raise(DISPID_NAVIGATEERROR, {ByRef(&cancel), code_ref, Plain(VT_BYREF | VT_VARIANT), u.arg, Who(who)});
+    return cancel == VARIANT_FALSE;
+  }
+  void Complete(const wchar_t* url, IDispatch* who = nullptr) {
+    Url u(url);
+    Raise(DISPID_NAVIGATECOMPLETE2, {u.arg, Who(who)});
+    Raise(DISPID_DOCUMENTCOMPLETE, {u.arg, Who(who)});
+  }
+
+ private:
+  struct Url {
+    explicit Url(const wchar_t* text) : bstr(SysAllocString(text)) {
+      VariantInit(&value);
+      value.vt = VT_BSTR;
+      value.bstrVal = bstr;
+      arg = Plain(VT_BYREF | VT_VARIANT);
+      arg.pvarVal = &value;
+    }
+    ~Url() { SysFreeString(bstr); }
+    BSTR bstr;
+    VARIANT value, arg;
+  };
+  static VARIANT Plain(VARTYPE vt) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = vt;
+    return v;
+  }
+  static VARIANT ByRef(VARIANT_BOOL* b) {
+    VARIANT v = Plain(VT_BYREF | VT_BOOL);
+    v.pboolVal = b;
+    return v;
+  }
+  VARIANT Who(IDispatch* who) {
+    VARIANT v = Plain(VT_DISPATCH);
+    v.pdispVal = who ? who : this;
+    return v;
+  }
+  void Raise(DISPID id, std::vector<VARIANT> args) {
+    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+    ASSERT_NE(host_, nullptr);
+    EXPECT_EQ(host_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK) << id;
+  }
+  IDispatch* host_ = nullptr;
+};
+
+// A browser on the stack, its host pointed at the announcement page.
+struct Strip {
+  FakeBrowser browser;
+  FakeBrowser frame;
+  std::vector<bool> shown;  // what the host reported, in order
+  int stops = 0;
+  ComPtr<IUnknown> host;
+  ComPtr<IDispatch> events;
+
+  explicit Strip(const wchar_t* page) {
+    host = ui::MakeWebHostForTesting(
+        nullptr, page, static_cast<IDispatch*>(&browser), [this](bool s) { shown.push_back(s); },
+        [this] { ++stops; });
+    auto d = host.As<IDispatch>(IID_IDispatch);
+    if (d) events = std::move(d).value();
+    browser.Connect(events.get());
+    frame.Connect(events.get());
+  }
+  bool Shown() const { return !shown.empty() && shown.back(); }
+};
+
+constexpr wchar_t kPage[] = L"http://notice.tessmor.com/vip/hardware/gonggao.html";
+
+TEST(AnnouncementStrip, WhiteWhileLoadingAndAfterAFailureThePageOnceLoaded) {
+  for (LONG failure : {404L, static_cast<LONG>(INET_E_RESOURCE_NOT_FOUND), static_cast<LONG>(INET_E_CONNECTION_TIMEOUT)}) {
+    SCOPED_TRACE(failure);
+    Strip strip(kPage);
+    ASSERT_TRUE(strip.events);
+    EXPECT_FALSE(strip.Shown()) << "white before anything has loaded";
+    EXPECT_TRUE(strip.browser.BeforeNavigate(kPage));
+    EXPECT_FALSE(strip.Shown());
+    EXPECT_FALSE(strip.browser.NavigateError(kPage, failure)) << "the browser's error page is refused";
+    strip.browser.Complete(kPage);  // the browser completes whatever it has
+    EXPECT_FALSE(strip.Shown());
+  }
+  Strip strip(kPage);
+  EXPECT_TRUE(strip.browser.BeforeNavigate(kPage));
+  // A frame of the page that fails leaves the page as it is.
+  EXPECT_TRUE(strip.browser.BeforeNavigate(L"http://notice.tessmor.com/box.html", &strip.frame));
+  strip.browser.NavigateError(L"http://notice.tessmor.com/box.html", 404, &strip.frame);
+  strip.browser.Complete(kPage);
+  EXPECT_TRUE(strip.Shown());
+}
+
+TEST(AnnouncementStrip, NeverLeavesTheHost) {
+  Strip strip(kPage);
+  strip.browser.BeforeNavigate(kPage);
+  strip.browser.Complete(kPage);
+  ASSERT_TRUE(strip.Shown());
+  // Links, scripts and refreshes anywhere else, in the page or a frame.
+  for (const wchar_t* elsewhere : {L"http://www.tessmor.com/", L"https://notice.tessmor.com.example.net/",
+                                   L"http://notice.tessmor.com@example.net/", L"javascript:top.location='x'",
+                                   L"file:///C:/windows/win.ini"}) {
+    EXPECT_FALSE(strip.browser.BeforeNavigate(elsewhere)) << ToUtf8(std::u16string(elsewhere, elsewhere + wcslen(elsewhere)));
+    EXPECT_FALSE(strip.browser.BeforeNavigate(elsewhere, &strip.frame));
+  }
+  EXPECT_TRUE(strip.Shown()) << "a cancelled navigation leaves the page";
+  EXPECT_EQ(strip.stops, 0);
+  // The server redirects elsewhere: seen only when the browser reports it
+  // under way, it is stopped and never shown.
+  EXPECT_TRUE(strip.browser.BeforeNavigate(L"http://notice.tessmor.com/moved"));
+  strip.browser.Complete(L"http://elsewhere.example.net/");
+  EXPECT_EQ(strip.stops, 1);
+  EXPECT_FALSE(strip.Shown());
+}
+
+TEST(AnnouncementStrip, BrowserKeysAreSwallowedNoneReachTheWindow) {
+  ComPtr<IUnknown> host = ui::MakeWebHostForTesting(nullptr, kPage);
+  auto ui_handler = host.As<IDocHostUIHandler>(IID_IDocHostUIHandler);
+  auto frame = host.As<IOleInPlaceFrame>(IID_IOleInPlaceFrame);
+  ASSERT_TRUE(ui_handler.ok() && frame.ok());
+  auto key = [](UINT message, WPARAM vk) {
+    MSG m{};
+    m.message = message;
+    m.wParam = vk;
+    return m;
+  };
+  // F5 refreshes, Backspace and Alt+Left go back, Alt+Home goes home.
+  for (MSG m : {key(WM_KEYDOWN, VK_F5), key(WM_KEYDOWN, VK_BACK), key(WM_SYSKEYDOWN, VK_LEFT),
+                key(WM_SYSKEYDOWN, VK_HOME), key(WM_KEYDOWN, VK_BROWSER_REFRESH)}) {
+    EXPECT_EQ((*ui_handler)->TranslateAccelerator(&m, nullptr, 0), S_OK) << "key " << m.wParam;
+    EXPECT_EQ((*frame)->TranslateAccelerator(&m, 0), S_FALSE) << "the window takes no key of the page";
+  }
+  MSG letter = key(WM_KEYDOWN, 'A');
+  EXPECT_EQ((*ui_handler)->TranslateAccelerator(&letter, nullptr, 0), S_FALSE) << "typing stays the page's";
+}
+
 // --- The ways the program ends, each in a process of its own ---------------
 
 // The child's record of what it handed the shell, one line a call, written

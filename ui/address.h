@@ -15,7 +15,6 @@ namespace varnello::ui {
 struct Server {
   std::u16string host;
   int port = 0;
-  bool operator==(const Server& o) const { return host == o.host && port == o.port; }
 };
 std::optional<Server> ServerOf(std::u16string_view address);
 

@@ -15,11 +15,13 @@
 #include <string>
 #include <functional>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "survey/utf.h"
 #include "tests/support/fake_survey.h"
 #include "ui/accessible_tree.h"
+#include "tray/message_filter_win.h"
 #include "tray/tray_win.h"
 #include "ui/pc_win.h"
 #include "ui/web_view_win.h"
@@ -91,12 +93,59 @@ void FromAnotherThread(std::function<void()> work) {
   Pump();
 }
 
+// A management service that is not there: every survey step fails at once.
+// With `throws`, binding a moniker throws as an exhausted heap would.
+class NoService final : public SurveyPlatform {
+ public:
+  explicit NoService(bool throws) : throws_(throws) {}
+  Result<std::unique_ptr<ShellObject>> CreateObject(std::u16string_view) override { return ComError(E_FAIL); }
+  Result<std::unique_ptr<ServiceConnection>> GetObject(std::u16string_view) override {
+    if (throws_) throw std::bad_alloc();
+    return ComError(E_FAIL);
+  }
+  NumberFormat Format() const override { return {}; }
+
+ private:
+  bool throws_;
+};
+
+int g_started = 0;  // home page commands started
+int g_surveys = 0;  // surveys run
+// What the window's surveys run against; unset, a service that answers nothing.
+std::function<std::unique_ptr<SurveyPlatform>()> g_platform;
+
+struct FilterCall {
+  HWND window;
+  UINT message;
+  DWORD action;
+};
+std::vector<FilterCall> g_filter;
+BOOL WINAPI RecordWindowFilter(HWND window, UINT message, DWORD action, void*) {
+  g_filter.push_back({window, message, action});
+  return TRUE;
+}
+BOOL WINAPI RecordProcessFilter(UINT message, DWORD action) {
+  g_filter.push_back({nullptr, message, action});
+  return TRUE;
+}
+const tray::MessageFilter kWindowFilter{RecordWindowFilter, nullptr};
+
 // One window for the whole test program, as in the program itself.
 ui::Pc* Window() {
   static ui::Pc* pc = [] {
     tray::SetShellForTesting(RecordA, RecordW);
-    auto made = ui::Pc::Create(GetModuleHandleW(nullptr), SW_HIDE,
-                               [](std::wstring_view, int) -> Status { return {}; });
+    tray::SetMessageFilterForTesting(&kWindowFilter);
+    auto made = ui::Pc::Create(
+        GetModuleHandleW(nullptr), SW_HIDE,
+        [](std::wstring_view, int) -> Status {
+          ++g_started;
+          return {};
+        },
+        []() -> std::unique_ptr<SurveyPlatform> {
+          ++g_surveys;
+          if (g_platform) return g_platform();
+          return std::make_unique<NoService>(false);
+        });
     return made ? *made : nullptr;
   }();
   return pc;
@@ -145,6 +194,30 @@ TEST(TrayOperations, TaskbarCreatedAddsTheIconAgain) {
   EXPECT_EQ(g_notify[0].tip, "Varnello v1.0");
   EXPECT_NE(g_notify[0].icon, 0u);
   EXPECT_EQ(g_notify[0].window, reinterpret_cast<std::uintptr_t>(pc->hwnd()));
+}
+
+// Run as administrator, the window lets the shell's broadcast through its
+// message filter: per window where the system can, per process on Vista.
+TEST(TrayOperations, TaskbarCreatedPassesTheMessageFilter) {
+  ui::Pc* pc = Window();
+  ASSERT_NE(pc, nullptr);
+  const UINT taskbar_created = RegisterWindowMessageW(L"TaskbarCreated");
+  ASSERT_EQ(g_filter.size(), 1u);
+  EXPECT_EQ(g_filter[0].window, pc->hwnd());
+  EXPECT_EQ(g_filter[0].message, taskbar_created);
+  EXPECT_EQ(g_filter[0].action, 1u) << "MSGFLT_ALLOW";
+
+  const tray::MessageFilter vista{nullptr, RecordProcessFilter}, xp{};
+  tray::SetMessageFilterForTesting(&vista);
+  tray::AllowMessage(pc->hwnd(), taskbar_created);
+  ASSERT_EQ(g_filter.size(), 2u);
+  EXPECT_EQ(g_filter[1].window, nullptr);
+  EXPECT_EQ(g_filter[1].message, taskbar_created);
+  EXPECT_EQ(g_filter[1].action, 1u) << "MSGFLT_ADD";
+  tray::SetMessageFilterForTesting(&xp);
+  tray::AllowMessage(pc->hwnd(), taskbar_created);
+  EXPECT_EQ(g_filter.size(), 2u) << "no filter, nothing to change";
+  tray::SetMessageFilterForTesting(&kWindowFilter);
 }
 
 TEST(IconNotifications, SentPressRestoresAPointerMoveDoesNot) {
@@ -431,6 +504,176 @@ class WatchedService : public testing::FakeService {
   std::function<void()> watch_;
 };
 
+// --- The announcement strip, driven by a stand-in for the browser ---------
+
+// Raises the browser control's navigation events on the host, with itself
+// or a frame as pDisp, the way the control does.
+class FakeBrowser final : public IDispatch {
+ public:
+  void Connect(IDispatch* host) { host_ = host; }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IDispatch ? static_cast<IDispatch*>(this) : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+
+  // Each returns whether the host let the navigation go on.
+  bool BeforeNavigate(const wchar_t* url, IDispatch* who = nullptr) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    Url u(url);
+    Raise(DISPID_BEFORENAVIGATE2, {ByRef(&cancel), Plain(VT_BYREF | VT_VARIANT), Plain(VT_BYREF | VT_VARIANT),
+                                   Plain(VT_BYREF | VT_VARIANT), Plain(VT_BYREF | VT_VARIANT), u.arg, Who(who)});
+    return cancel == VARIANT_FALSE;
+  }
+  bool NavigateError(const wchar_t* url, LONG status, IDispatch* who = nullptr) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    Url u(url);
+    VARIANT code;
+    VariantInit(&code);
+    code.vt = VT_I4;
+    code.lVal = status;
+    VARIANT code_ref = Plain(VT_BYREF | VT_VARIANT);
+    code_ref.pvarVal = &code;
+    Raise(DISPID_NAVIGATEERROR, {ByRef(&cancel), code_ref, Plain(VT_BYREF | VT_VARIANT), u.arg, Who(who)});
+    return cancel == VARIANT_FALSE;
+  }
+  void Complete(const wchar_t* url, IDispatch* who = nullptr) {
+    Url u(url);
+    Raise(DISPID_NAVIGATECOMPLETE2, {u.arg, Who(who)});
+    Raise(DISPID_DOCUMENTCOMPLETE, {u.arg, Who(who)});
+  }
+
+ private:
+  struct Url {
+    explicit Url(const wchar_t* text) : bstr(SysAllocString(text)) {
+      VariantInit(&value);
+      value.vt = VT_BSTR;
+      value.bstrVal = bstr;
+      arg = Plain(VT_BYREF | VT_VARIANT);
+      arg.pvarVal = &value;
+    }
+    ~Url() { SysFreeString(bstr); }
+    BSTR bstr;
+    VARIANT value, arg;
+  };
+  static VARIANT Plain(VARTYPE vt) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = vt;
+    return v;
+  }
+  static VARIANT ByRef(VARIANT_BOOL* b) {
+    VARIANT v = Plain(VT_BYREF | VT_BOOL);
+    v.pboolVal = b;
+    return v;
+  }
+  VARIANT Who(IDispatch* who) {
+    VARIANT v = Plain(VT_DISPATCH);
+    v.pdispVal = who ? who : this;
+    return v;
+  }
+  void Raise(DISPID id, std::vector<VARIANT> args) {
+    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+    ASSERT_NE(host_, nullptr);
+    EXPECT_EQ(host_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK) << id;
+  }
+  IDispatch* host_ = nullptr;
+};
+
+// A browser on the stack, its host pointed at the announcement page.
+struct Strip {
+  FakeBrowser browser;
+  FakeBrowser frame;
+  std::vector<bool> shown;  // what the host reported, in order
+  int stops = 0;
+  ComPtr<IUnknown> host;
+  ComPtr<IDispatch> events;
+
+  explicit Strip(const wchar_t* page) {
+    host = ui::MakeWebHostForTesting(
+        nullptr, page, static_cast<IDispatch*>(&browser), [this](bool s) { shown.push_back(s); },
+        [this] { ++stops; });
+    auto d = host.As<IDispatch>(IID_IDispatch);
+    if (d) events = std::move(d).value();
+    browser.Connect(events.get());
+    frame.Connect(events.get());
+  }
+  bool Shown() const { return !shown.empty() && shown.back(); }
+};
+
+constexpr wchar_t kPage[] = L"http://notice.tessmor.com/vip/hardware/gonggao.html";
+
+TEST(AnnouncementStrip, WhiteWhileLoadingAndAfterAFailureThePageOnceLoaded) {
+  for (LONG failure : {404L, static_cast<LONG>(INET_E_RESOURCE_NOT_FOUND), static_cast<LONG>(INET_E_CONNECTION_TIMEOUT)}) {
+    SCOPED_TRACE(failure);
+    Strip strip(kPage);
+    ASSERT_TRUE(strip.events);
+    EXPECT_FALSE(strip.Shown()) << "white before anything has loaded";
+    EXPECT_TRUE(strip.browser.BeforeNavigate(kPage));
+    EXPECT_FALSE(strip.Shown());
+    EXPECT_FALSE(strip.browser.NavigateError(kPage, failure)) << "the browser's error page is refused";
+    strip.browser.Complete(kPage);  // the browser completes whatever it has
+    EXPECT_FALSE(strip.Shown());
+  }
+  Strip strip(kPage);
+  EXPECT_TRUE(strip.browser.BeforeNavigate(kPage));
+  // A frame of the page that fails leaves the page as it is.
+  EXPECT_TRUE(strip.browser.BeforeNavigate(L"http://notice.tessmor.com/box.html", &strip.frame));
+  strip.browser.NavigateError(L"http://notice.tessmor.com/box.html", 404, &strip.frame);
+  strip.browser.Complete(kPage);
+  EXPECT_TRUE(strip.Shown());
+}
+
+TEST(AnnouncementStrip, NeverLeavesTheHost) {
+  Strip strip(kPage);
+  strip.browser.BeforeNavigate(kPage);
+  strip.browser.Complete(kPage);
+  ASSERT_TRUE(strip.Shown());
+  // Links, scripts and refreshes anywhere else, in the page or a frame.
+  for (const wchar_t* elsewhere : {L"http://www.tessmor.com/", L"https://notice.tessmor.com.example.net/",
+                                   L"http://notice.tessmor.com@example.net/", L"javascript:top.location='x'",
+                                   L"file:///C:/windows/win.ini"}) {
+    EXPECT_FALSE(strip.browser.BeforeNavigate(elsewhere)) << ToUtf8(std::u16string(elsewhere, elsewhere + wcslen(elsewhere)));
+    EXPECT_FALSE(strip.browser.BeforeNavigate(elsewhere, &strip.frame));
+  }
+  EXPECT_TRUE(strip.Shown()) << "a cancelled navigation leaves the page";
+  EXPECT_EQ(strip.stops, 0);
+  // The server redirects elsewhere: seen only when the browser reports it
+  // under way, it is stopped and never shown.
+  EXPECT_TRUE(strip.browser.BeforeNavigate(L"http://notice.tessmor.com/moved"));
+  strip.browser.Complete(L"http://elsewhere.example.net/");
+  EXPECT_EQ(strip.stops, 1);
+  EXPECT_FALSE(strip.Shown());
+}
+
+TEST(AnnouncementStrip, BrowserKeysAreSwallowedNoneReachTheWindow) {
+  ComPtr<IUnknown> host = ui::MakeWebHostForTesting(nullptr, kPage);
+  auto ui_handler = host.As<IDocHostUIHandler>(IID_IDocHostUIHandler);
+  auto frame = host.As<IOleInPlaceFrame>(IID_IOleInPlaceFrame);
+  ASSERT_TRUE(ui_handler.ok() && frame.ok());
+  auto key = [](UINT message, WPARAM vk) {
+    MSG m{};
+    m.message = message;
+    m.wParam = vk;
+    return m;
+  };
+  // F5 refreshes, Backspace and Alt+Left go back, Alt+Home goes home.
+  for (MSG m : {key(WM_KEYDOWN, VK_F5), key(WM_KEYDOWN, VK_BACK), key(WM_SYSKEYDOWN, VK_LEFT),
+                key(WM_SYSKEYDOWN, VK_HOME), key(WM_KEYDOWN, VK_BROWSER_REFRESH)}) {
+    EXPECT_EQ((*ui_handler)->TranslateAccelerator(&m, nullptr, 0), S_OK) << "key " << m.wParam;
+    EXPECT_EQ((*frame)->TranslateAccelerator(&m, 0), S_FALSE) << "the window takes no key of the page";
+  }
+  MSG letter = key(WM_KEYDOWN, 'A');
+  EXPECT_EQ((*ui_handler)->TranslateAccelerator(&letter, nullptr, 0), S_FALSE) << "typing stays the page's";
+}
+
 // --- The ways the program ends, each in a process of its own ---------------
 
 // The child's record of what it handed the shell, one line a call, written
@@ -539,22 +782,28 @@ int Child(const std::string& how, const char* trail_path) {
     return Reader(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::stoull(how.substr(7)))));
   if (how == "gone") return Gone();
   // "linkfail": the home page command cannot be started.
+  // "linkthrow", "surveythrow": a C++ exception in the handler or the survey.
   ui::Pc::StartFn start = [how](std::wstring_view, int) -> Status {
     if (how == "linkfail") return ComError(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    if (how == "linkthrow") throw std::bad_alloc();
     return {};
   };
-  auto pc = ui::Pc::Create(GetModuleHandleW(nullptr), SW_SHOW, start);
+  ui::Pc::PlatformFn platform = [how] {
+    return std::unique_ptr<SurveyPlatform>(std::make_unique<NoService>(how == "surveythrow"));
+  };
+  auto pc = ui::Pc::Create(GetModuleHandleW(nullptr), SW_SHOW, start, platform);
   if (!pc) return 5;
   HWND hwnd = (*pc)->hwnd();
   std::fprintf(g_trail, "window %p\n", static_cast<void*>(hwnd));
   std::fflush(g_trail);
   if (how == "close") PostMessageW(hwnd, WM_CLOSE, 0, 0);
   if (how == "endsession") PostMessageW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
-  if (how == "linkfail") {
+  if (how == "linkfail" || how == "linkthrow" || how == "surveythrow") {
     SetTimer(nullptr, 0, 200, AnswerMessageBox);
-    const LPARAM update = MAKELPARAM(420, 356);  // the credit link
-    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, update);
-    PostMessageW(hwnd, WM_LBUTTONUP, 0, update);
+    // The credit link, or the start label.
+    const LPARAM at = how == "surveythrow" ? MAKELPARAM(385, 325) : MAKELPARAM(420, 356);
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, at);
   }
   if (how == "menu") {
     SetTimer(nullptr, 0, 200, ChooseLastCommand);
@@ -634,6 +883,69 @@ TEST(Ending, AnErrorNoHandlerDealsWithIsShownThenEnds) {
   EXPECT_EQ(e.trail.back().substr(0, 7), "2 16 1 ") << "the icon goes with the program";
 }
 
+// Presses and releases the left button at each client point in turn,
+// through the system's input queue as a user's hand would: two at one place
+// in quick succession make a double-click.
+void ClickThroughInput(HWND hwnd, std::vector<POINT> points) {
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  std::vector<INPUT> inputs;
+  for (POINT p : points) {
+    ClientToScreen(hwnd, &p);
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = MulDiv(p.x, 65536, width) + 1;
+    move.mi.dy = MulDiv(p.y, 65536, height) + 1;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    INPUT down = move, up = move;
+    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    inputs.insert(inputs.end(), {move, down, up});
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  Pump();
+}
+
+TEST(Clicks, ADoubleClickIsOneClickTwoClicksAreTwo) {
+  ui::Pc* pc = Window();
+  ASSERT_NE(pc, nullptr);
+  HWND hwnd = pc->hwnd();
+  ShowWindow(hwnd, SW_SHOW);
+  SetForegroundWindow(hwnd);
+  Pump();
+  const int apart = GetSystemMetrics(SM_CXDOUBLECLK) + 20;  // beyond a double-click's reach
+  struct Case {
+    const char* control;
+    POINT at;
+    int* count;
+  };
+  for (const Case& c : {Case{"update", {420, 356}, &g_started}, Case{"Image5", {200, 40}, &g_started},
+                        Case{"jiance", {385, 325}, &g_surveys}}) {
+    SCOPED_TRACE(c.control);
+    int before = *c.count;
+    ClickThroughInput(hwnd, {c.at, c.at});
+    EXPECT_EQ(*c.count - before, 1) << "a double-click";
+    before = *c.count;
+    ClickThroughInput(hwnd, {c.at, POINT{c.at.x + apart, c.at.y}});
+    EXPECT_EQ(*c.count - before, 2) << "two clicks";
+  }
+  ShowWindow(hwnd, SW_HIDE);
+}
+
+// A C++ exception, in a handler or in the survey, is caught at the window
+// procedure and ends the program like an error: named, then the end.
+TEST(Ending, AnExceptionIsShownThenEnds) {
+  for (const char* how : {"linkthrow", "surveythrow"}) {
+    SCOPED_TRACE(how);
+    Ending e = RunChild(how);
+    EXPECT_EQ(e.exit_code, 1u);
+    ASSERT_GE(e.trail.size(), 5u);
+    const std::string& message = e.trail[e.trail.size() - 2];
+    EXPECT_EQ(message.rfind("message ", 0), 0u);
+    EXPECT_NE(message.find("0x8007000E"), std::string::npos) << message;
+    EXPECT_EQ(e.trail.back().substr(0, 7), "2 16 1 ") << "the icon goes with the program";
+  }
+}
+
 // Which cursor the window sets with the pointer at a client point.
 HCURSOR CursorAt(HWND hwnd, int x, int y) {
   POINT p{x, y};
@@ -679,9 +991,9 @@ ui::Pc* FreshWindow(std::function<void()> watch = {}) {
     if (!pc->SetCaption(id, u"").ok()) return nullptr;
   }
   auto shared = std::make_shared<std::function<void()>>(std::move(watch));
-  ui::Pc::SetSurveyPlatformForTesting([shared]() -> std::unique_ptr<SurveyPlatform> {
+  g_platform = [shared]() -> std::unique_ptr<SurveyPlatform> {
     return std::make_unique<WatchedService>(std::exchange(*shared, nullptr));
-  });
+  };
   ShowWindow(pc->hwnd(), SW_SHOWNOACTIVATE);
   Pump();
   return pc;

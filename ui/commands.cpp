@@ -19,6 +19,18 @@ std::u16string HomePageAddress() { return u"http://" + FromUtf8(VARNELLO_HOME_HO
 
 std::u16string HomePageCommand() { return u"Explorer   /s   ,   " + HomePageAddress(); }
 
+std::u16string ProgramIn(std::u16string_view folder, std::u16string_view command_line) {
+  const std::size_t start = command_line.find_first_not_of(u' ');
+  if (start == std::u16string_view::npos) return std::u16string();
+  std::u16string_view word = command_line.substr(start);
+  word = word.substr(0, word.find(u' '));
+  std::u16string program(folder);
+  if (!program.empty() && program.back() != u'\\') program += u'\\';
+  program += word;
+  if (word.find(u'.') == std::u16string_view::npos) program += u".exe";
+  return program;
+}
+
 std::u16string AppPathOf(std::u16string_view module_path) {
   const std::size_t slash = module_path.find_last_of(u"\\/");
   if (slash == std::u16string_view::npos) return std::u16string(module_path);

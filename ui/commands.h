@@ -15,6 +15,11 @@ std::u16string HomePageAddress();
 // The command line that opens the maker's home page through Explorer.
 std::u16string HomePageCommand();
 
+// The program a command line starts, taken from `folder` rather than looked
+// up along the search path: the command's first word, with ".exe" added
+// where it names no extension.
+std::u16string ProgramIn(std::u16string_view folder, std::u16string_view command_line);
+
 // Window style of the home page command: minimised, with the focus.
 constexpr int kMinimizedFocus = 2;
 

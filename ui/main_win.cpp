@@ -1,10 +1,12 @@
 // Varnello: the window Pc is the program; there is no other start routine.
 #include <windows.h>
 
+#include "ui/launch_win.h"
 #include "ui/pc_win.h"
 #include "ui/probe_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
+  varnello::ui::LimitSearchPaths();
   // The web view needs OLE on this thread, and the survey COM.
   if (FAILED(OleInitialize(nullptr))) return 1;
   auto pc = varnello::ui::Pc::Create(instance, show, varnello::ui::ProbeStartFunction());

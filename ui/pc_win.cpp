@@ -4,13 +4,16 @@
 
 #include <cwchar>
 #include <utility>
+#include <new>
 #include <vector>
 
 #include "survey/run_survey.h"
 #include "survey/wmi_platform_win.h"
+#include "tray/message_filter_win.h"
 #include "tray/tray_decode.h"
 #include "tray/tray_win.h"
 #include "ui/commands.h"
+#include "ui/launch_win.h"
 #include "ui/probe_win.h"
 #include "ui/resource_ids.h"
 #include "ui/text_layout.h"
@@ -55,23 +58,6 @@ RECT WindowRectFor(int dpi, DWORD style, DWORD ex_style) {
 
 RECT ToRect(const PixelRect& p) { return RECT{p.left, p.top, p.left + p.width, p.top + p.height}; }
 
-// Starts a command line the way the runtime's Shell does: the program found
-// along the usual search path, its window shown with the given style, not
-// waited for.
-Status ShellStart(std::wstring_view command_line, int window_style) {
-  std::vector<wchar_t> line(command_line.begin(), command_line.end());
-  line.push_back(L'\0');
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(window_style == kMinimizedFocus ? SW_SHOWMINIMIZED : window_style);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return ComError(HRESULT_FROM_WIN32(GetLastError()));
-  KernelHandle thread(process.hThread), handle(process.hProcess);
-  return {};
-}
-
 // A survey holds the window's thread, so what it changes is painted at once
 // and pushed to the screen, rather than when the thread next handles
 // messages.
@@ -110,23 +96,18 @@ class PcDisplay final : public SurveyDisplay {
   Pc& pc_;
 };
 
-Pc::PlatformFn& SurveyPlatforms() {
-  static Pc::PlatformFn make;
-  return make;
-}
-
 }  // namespace
 
-void Pc::SetSurveyPlatformForTesting(PlatformFn make) { SurveyPlatforms() = std::move(make); }
-
-Pc::Pc(HINSTANCE instance, StartFn start)
-    : instance_(instance), start_(start ? std::move(start) : StartFn(ShellStart)) {
+Pc::Pc(HINSTANCE instance, StartFn start, PlatformFn platform)
+    : instance_(instance),
+      start_(start ? std::move(start) : StartFn(StartInWindowsFolder)),
+      platform_(std::move(platform)) {
   for (int i = 0; i < kControlCount; ++i) captions_[static_cast<std::size_t>(i)] = std::u16string(kControls[static_cast<std::size_t>(i)].caption);
   visible_ = InitialVisibility();
   jiance_colour_ = *kControls[kJiance].colour;
 }
 
-Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start) {
+Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start, PlatformFn platform) {
   WNDCLASSEXW frame_class{};
   frame_class.cbSize = sizeof frame_class;
   frame_class.lpfnWndProc = FrameProc;
@@ -135,7 +116,7 @@ Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start) {
   frame_class.lpszClassName = kFrameClass;
   RegisterClassExW(&frame_class);
 
-  std::unique_ptr<Pc> owner(new Pc(instance, std::move(start)));
+  std::unique_ptr<Pc> owner(new Pc(instance, std::move(start), std::move(platform)));
   Pc* pc = owner.get();
   pc->big_icon_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
                                                     GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
@@ -144,6 +125,9 @@ Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start) {
                                                       GetSystemMetrics(SM_CYSMICON), 0)));
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof window_class;
+  // The second press of a double-click comes as its own message: it raises
+  // DblClick, not another Click.
+  window_class.style = CS_DBLCLKS;
   window_class.lpfnWndProc = WindowProc;
   window_class.hInstance = instance;
   window_class.hIcon = pc->big_icon_.get();
@@ -165,7 +149,11 @@ Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start) {
                h, SWP_NOZORDER | SWP_NOACTIVATE);
 
   owner.release();  // the window now holds it, for the life of the program
-  pc->Check(pc->Form_Load());
+  try {
+    pc->Check(pc->Form_Load());
+  } catch (...) {
+    pc->Fail();
+  }
   ShowWindow(hwnd, show);
   UpdateWindow(hwnd);
   return pc;
@@ -179,7 +167,12 @@ LRESULT CALLBACK Pc::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
   }
   auto* pc = reinterpret_cast<Pc*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (!pc) return DefWindowProcW(hwnd, message, wparam, lparam);
-  return pc->Handle(message, wparam, lparam);
+  // No exception unwinds through the system's code that called us.
+  try {
+    return pc->Handle(message, wparam, lparam);
+  } catch (...) {
+    pc->Fail();
+  }
 }
 
 LRESULT Pc::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -199,13 +192,16 @@ LRESULT Pc::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       OnMouseMove(wparam, lparam);
       return 0;
     case WM_LBUTTONDOWN:
-      OnLButtonDown(lparam);
+      OnLButtonDown(lparam, false);
+      return 0;
+    case WM_LBUTTONDBLCLK:
+      OnLButtonDown(lparam, true);
       return 0;
     case WM_LBUTTONUP:
       OnLButtonUp(lparam);
       return 0;
     case WM_CAPTURECHANGED:
-      pressed_ = -1;
+      clicks_.Cancel();
       return 0;
     case WM_SETCURSOR:
       if (OnSetCursor(wparam, lparam)) return TRUE;
@@ -241,6 +237,9 @@ LRESULT Pc::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
 bool Pc::OnCreate() {
   dpi_ = DpiOf(hwnd_);
   taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
+  // Run as administrator, the window sits above Explorer, whose broadcast
+  // would otherwise be dropped.
+  if (taskbar_created_) tray::AllowMessage(hwnd_, taskbar_created_);
   if (!pictures_.Load(instance_)) return false;
   hand_.Reset(static_cast<HCURSOR>(
       LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HAND_POINT), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE)));
@@ -395,7 +394,11 @@ void Pc::OnFramePaint(HWND frame) {
 LRESULT CALLBACK Pc::FrameProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   auto* pc = reinterpret_cast<Pc*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (pc && message == WM_PAINT) {
-    pc->OnFramePaint(hwnd);
+    try {
+      pc->OnFramePaint(hwnd);
+    } catch (...) {
+      pc->Fail();
+    }
     return 0;
   }
   if (message == WM_ERASEBKGND) return 1;
@@ -466,25 +469,36 @@ void Pc::OnMouseMove(WPARAM wparam, LPARAM lparam) {
   }
 }
 
-void Pc::OnLButtonDown(LPARAM lparam) {
+int Pc::ClickableAt(LPARAM lparam) const {
   const Hit hit = HitTest(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam), dpi_, visible_);
-  if (hit.kind != HitKind::kControl) return;
-  if (hit.control == kJiance || hit.control == kImage5 || hit.control == kUpdate) {
-    pressed_ = hit.control;
-    SetCapture(hwnd_);
-  }
+  if (hit.kind != HitKind::kControl) return -1;
+  return hit.control == kJiance || hit.control == kImage5 || hit.control == kUpdate ? hit.control : -1;
+}
+
+// The second press of a double-click raises DblClick, which no control
+// handles; the release after it raises nothing.
+void Pc::OnLButtonDown(LPARAM lparam, bool second_press) {
+  const int control = ClickableAt(lparam);
+  if (second_press)
+    clicks_.DoublePress(control);
+  else
+    clicks_.Press(control);
+  if (clicks_.pressed() >= 0) SetCapture(hwnd_);
 }
 
 // A click: the left button pressed and released over the same control.
 void Pc::OnLButtonUp(LPARAM lparam) {
-  const int pressed = pressed_;
-  if (pressed < 0) return;
-  ReleaseCapture();
-  const Hit hit = HitTest(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam), dpi_, visible_);
-  if (hit.kind != HitKind::kControl || hit.control != pressed) return;
-  if (pressed == kJiance) Check(jiance_Click());
-  if (pressed == kImage5) Check(Image5_Click());
-  if (pressed == kUpdate) Check(update_Click());
+  const bool held = clicks_.pressed() >= 0;
+  const ClickEvent event = clicks_.Release(ClickableAt(lparam));
+  if (held) ReleaseCapture();
+  if (event == ClickEvent::kClick) Click(ClickableAt(lparam));
+}
+
+// The Click event of a control that has one.
+void Pc::Click(int control) {
+  if (control == kJiance) Check(jiance_Click());
+  if (control == kImage5) Check(Image5_Click());
+  if (control == kUpdate) Check(update_Click());
 }
 
 bool Pc::OnSetCursor(WPARAM wparam, LPARAM lparam) {
@@ -518,11 +532,7 @@ LRESULT Pc::OnGetObject(WPARAM wparam, LPARAM lparam) {
 
 // A reader's default action, after its call has returned: the same handler
 // as a click on the control.
-void Pc::OnAccessibleAction(WPARAM control) {
-  if (control == kJiance) Check(jiance_Click());
-  if (control == kImage5) Check(Image5_Click());
-  if (control == kUpdate) Check(update_Click());
-}
+void Pc::OnAccessibleAction(WPARAM control) { Click(static_cast<int>(control)); }
 
 // --- Events ------------------------------------------------------------------
 
@@ -572,7 +582,7 @@ Status Pc::jiance_Click() {
   surveying_ = true;
   PcDisplay display(*this);
   std::unique_ptr<SurveyPlatform> platform =
-      SurveyPlatforms() ? SurveyPlatforms()() : std::make_unique<WmiPlatform>();
+      platform_ ? platform_() : std::unique_ptr<SurveyPlatform>(std::make_unique<WmiPlatform>());
   Status status = RunSurvey(display, *platform);
   surveying_ = false;
   return status;
@@ -610,6 +620,22 @@ void Pc::PopupMenu() {
 }
 
 void Pc::End(UINT exit_code) { ExitProcess(exit_code); }
+
+void Pc::Fail() noexcept {
+  HRESULT code = E_UNEXPECTED;
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    code = E_OUTOFMEMORY;
+  } catch (...) {
+  }
+  try {
+    Check(ComError(code));
+  } catch (...) {
+  }
+  tray::DeleteTrayIcon();  // not even the message could be shown
+  End(1);
+}
 
 void Pc::Check(Status status) {
   if (status) return;

@@ -15,6 +15,7 @@
 #include "survey/result.h"
 #include "survey/survey_platform.h"
 #include "ui/accessible_win.h"
+#include "ui/clicks.h"
 #include "ui/hit_test.h"
 #include "ui/layout.h"
 #include "ui/pictures_win.h"
@@ -28,15 +29,12 @@ class Pc {
   // Starts a program by a command line with a window style; replaced in
   // tests so that clicking a link starts nothing.
   using StartFn = std::function<Status(std::wstring_view command_line, int window_style)>;
+  // Makes the platform a survey runs against; replaced in tests.
+  using PlatformFn = std::function<std::unique_ptr<SurveyPlatform>()>;
 
   // Creates the window with all its controls, runs its load handler and
   // shows it. The window lives until the program ends.
-  static Result<Pc*> Create(HINSTANCE instance, int show, StartFn start = {});
-
-  // Where surveys get their platform; tests put a scripted one in place of
-  // the management service.
-  using PlatformFn = std::function<std::unique_ptr<SurveyPlatform>()>;
-  static void SetSurveyPlatformForTesting(PlatformFn make);
+  static Result<Pc*> Create(HINSTANCE instance, int show, StartFn start = {}, PlatformFn platform = {});
 
   HWND hwnd() const { return hwnd_; }
   int dpi() const { return dpi_; }
@@ -55,7 +53,7 @@ class Pc {
   RECT ClientOnScreen() const;
 
  private:
-  Pc(HINSTANCE instance, StartFn start);
+  Pc(HINSTANCE instance, StartFn start, PlatformFn platform);
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
@@ -64,8 +62,9 @@ class Pc {
   bool OnCreate();
   void OnPaint();
   void OnMouseMove(WPARAM wparam, LPARAM lparam);
-  void OnLButtonDown(LPARAM lparam);
+  void OnLButtonDown(LPARAM lparam, bool second_press);
   void OnLButtonUp(LPARAM lparam);
+  void Click(int control);
   bool OnSetCursor(WPARAM wparam, LPARAM lparam);
   void OnSize(WPARAM wparam);
   void OnDpiChanged(int dpi, const RECT& suggested);
@@ -93,6 +92,11 @@ class Pc {
   [[noreturn]] void End(UINT exit_code = 0);
   // An error that no handler deals with: say so, and end.
   void Check(Status status);
+  // A C++ exception that reached the window procedure: like an error no
+  // handler deals with. Never returns.
+  [[noreturn]] void Fail() noexcept;
+  // The control that takes a click at a client point, or -1.
+  int ClickableAt(LPARAM lparam) const;
 
   void ApplyDpi();
   PixelRect RectOf(int id) const { return ToPixels(kControls[static_cast<std::size_t>(id)].twips, dpi_); }
@@ -106,12 +110,13 @@ class Pc {
 
   HINSTANCE instance_;
   StartFn start_;
+  PlatformFn platform_;
   HWND hwnd_ = nullptr;
   HWND frame1_ = nullptr, frame2_ = nullptr;
   int dpi_ = kDesignDpi;
   UINT taskbar_created_ = 0;
   bool surveying_ = false;
-  int pressed_ = -1;  // control under a held left button
+  ClickTracker clicks_;
 
   std::array<std::u16string, kControlCount> captions_;
   Visibility visible_;

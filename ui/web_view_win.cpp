@@ -5,12 +5,35 @@
 #include <mshtmdid.h>
 #include <ocidl.h>
 
+#include <string>
+
+#include "ui/strip.h"
+
 namespace varnello::ui {
 namespace {
 
 // IID_IDownloadManager, which is also the service's SID; MinGW's uuid
 // library lacks it.
 constexpr IID kDownloadManager = {0x988934a4, 0x064b, 0x11d3, {0xbb, 0x80, 0x00, 0x10, 0x4b, 0x35, 0xe7, 0xf9}};
+
+// The text of an event's URL argument: a BSTR, or a VARIANT* holding one.
+std::u16string UrlOf(const VARIANT& v) {
+  const VARIANT* p = v.vt == (VT_BYREF | VT_VARIANT) ? v.pvarVal : &v;
+  if (!p || p->vt != VT_BSTR || !p->bstrVal) return {};
+  return std::u16string(reinterpret_cast<const char16_t*>(p->bstrVal), SysStringLen(p->bstrVal));
+}
+
+// Keys with which the browser would go back, forward, home or to another
+// address, refresh, print, find, save or open a window: swallowed.
+bool IsBrowserKey(const MSG& m) {
+  if (m.message != WM_KEYDOWN && m.message != WM_SYSKEYDOWN) return false;
+  const WPARAM key = m.wParam;
+  if (key >= VK_BROWSER_BACK && key <= VK_BROWSER_HOME) return true;
+  if (key == VK_F5 || key == VK_BACK || key == VK_F11) return true;
+  if (m.message == WM_SYSKEYDOWN && (key == VK_LEFT || key == VK_RIGHT || key == VK_HOME)) return true;
+  const bool control = GetKeyState(VK_CONTROL) < 0;
+  return control && key != 'C' && key != 'A' && key != VK_INSERT && key != VK_CONTROL;
+}
 
 }  // namespace
 
@@ -33,6 +56,21 @@ class WebHost final : public IOleClientSite,
  public:
   WebHost(HWND parent, const RECT& rect) : parent_(parent), rect_(rect) {}
   void SetRect(const RECT& rect) { rect_ = rect; }
+
+  // The browser whose events are the top-level ones (identity only, not
+  // held), how to show or hide its page, and how to stop it.
+  void Attach(IUnknown* browser, std::function<void(bool)> show, std::function<void()> stop) {
+    top_ = browser;
+    show_ = std::move(show);
+    stop_ = std::move(stop);
+    Apply();
+  }
+  void Detach() { Attach(nullptr, {}, {}); }
+  void PointAt(std::wstring_view page) {
+    strip_.PointAt(std::u16string(page.begin(), page.end()));
+    Apply();
+  }
+  bool PageShown() const { return strip_.page_shown(); }
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -131,7 +169,9 @@ class WebHost final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, const GUID*, DWORD) override { return S_FALSE; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message, const GUID*, DWORD) override {
+    return message && IsBrowserKey(*message) ? S_OK : S_FALSE;  // S_OK: taken, the browser does nothing
+  }
   HRESULT STDMETHODCALLTYPE GetOptionKeyPath(LPOLESTR* key, DWORD) override {
     *key = nullptr;
     return S_FALSE;
@@ -164,7 +204,36 @@ class WebHost final : public IOleClientSite,
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO*, UINT*) override {
+    try {
+      return Event(id, params, result);
+    } catch (...) {
+      return E_UNEXPECTED;  // nothing unwinds into the browser
+    }
+  }
+
+  HRESULT Event(DISPID id, DISPPARAMS* params, VARIANT* result) {
     switch (id) {
+      case DISPID_BEFORENAVIGATE2: {  // (pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel)
+        if (!params || params->cArgs != 7) return E_INVALIDARG;
+        const bool allowed = strip_.BeforeNavigate(UrlOf(params->rgvarg[5]), IsTop(params->rgvarg[6]));
+        Apply();
+        return allowed ? S_OK : Cancel(params, 0, 7);
+      }
+      case DISPID_NAVIGATEERROR:  // (pDisp, URL, TargetFrameName, StatusCode, Cancel)
+        if (!params || params->cArgs != 5) return E_INVALIDARG;
+        strip_.NavigateError(IsTop(params->rgvarg[4]));
+        Apply();
+        return Cancel(params, 0, 5);  // no error page of the browser's own
+      case DISPID_NAVIGATECOMPLETE2:  // (pDisp, URL)
+        if (!params || params->cArgs != 2) return E_INVALIDARG;
+        if (strip_.NavigateComplete(UrlOf(params->rgvarg[0]), IsTop(params->rgvarg[1])) && stop_) stop_();
+        Apply();
+        return S_OK;
+      case DISPID_DOCUMENTCOMPLETE:  // (pDisp, URL)
+        if (!params || params->cArgs != 2) return E_INVALIDARG;
+        strip_.DocumentComplete(UrlOf(params->rgvarg[0]), IsTop(params->rgvarg[1]));
+        Apply();
+        return S_OK;
       case DISPID_AMBIENT_DLCONTROL:
         if (!result) return E_POINTER;
         VariantInit(result);
@@ -212,9 +281,28 @@ class WebHost final : public IOleClientSite,
     return S_OK;
   }
 
+  // Whether an event's pDisp is the browser itself rather than a frame of
+  // its page.
+  bool IsTop(const VARIANT& disp) const {
+    if (!top_) return true;
+    if (disp.vt != VT_DISPATCH || !disp.pdispVal) return false;
+    IUnknown* identity = nullptr;
+    if (FAILED(disp.pdispVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)))) return false;
+    identity->Release();
+    return identity == top_;
+  }
+
+  void Apply() {
+    if (show_) show_(strip_.page_shown());
+  }
+
   ULONG refs_ = 1;
   HWND parent_;
   RECT rect_;
+  StripState strip_;
+  IUnknown* top_ = nullptr;
+  std::function<void(bool)> show_;
+  std::function<void()> stop_;
 };
 
 std::unique_ptr<WebView> WebView::Create(HWND parent, const RECT& rect) {
@@ -234,17 +322,34 @@ std::unique_ptr<WebView> WebView::Create(HWND parent, const RECT& rect) {
   view->browser_->put_RegisterAsDropTarget(VARIANT_FALSE);
   view->browser_->put_RegisterAsBrowser(VARIANT_FALSE);
 
+  // Without the browser's events the strip could not tell a failed load
+  // from a page: no view then, and the strip stays white.
   ComPtr<IConnectionPointContainer> points;
-  if (SUCCEEDED(view->browser_->QueryInterface(IID_IConnectionPointContainer, points.ReceiveVoid()))) {
-    ComPtr<IConnectionPoint> point;
-    if (SUCCEEDED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Receive())))
-      point->Advise(static_cast<IDispatch*>(view->host_.get()), &view->events_cookie_);
-  }
+  if (FAILED(view->browser_->QueryInterface(IID_IConnectionPointContainer, points.ReceiveVoid()))) return nullptr;
+  ComPtr<IConnectionPoint> point;
+  if (FAILED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Receive())) ||
+      FAILED(point->Advise(static_cast<IDispatch*>(view->host_.get()), &view->events_cookie_)))
+    return nullptr;
+
+  ComPtr<IUnknown> identity;
+  view->browser_->QueryInterface(IID_IUnknown, identity.ReceiveVoid());
+  WebView* self = view.get();
+  view->host_->Attach(
+      identity.get(),
+      [self](bool shown) {
+        ComPtr<IOleWindow> window;
+        HWND hwnd = nullptr;
+        if (SUCCEEDED(self->object_->QueryInterface(IID_IOleWindow, window.ReceiveVoid())) &&
+            SUCCEEDED(window->GetWindow(&hwnd)) && hwnd)
+          ShowWindow(hwnd, shown ? SW_SHOWNA : SW_HIDE);
+      },
+      [self] { self->browser_->Stop(); });
   view->SetRect(rect);
   return view;
 }
 
 WebView::~WebView() {
+  host_->Detach();
   if (events_cookie_ && browser_) {
     ComPtr<IConnectionPointContainer> points;
     if (SUCCEEDED(browser_->QueryInterface(IID_IConnectionPointContainer, points.ReceiveVoid()))) {
@@ -261,6 +366,7 @@ WebView::~WebView() {
 }
 
 void WebView::Navigate(std::wstring_view address) {
+  host_->PointAt(address);
   if (!browser_) return;
   Bstr url(address);
   VARIANT empty;
@@ -284,9 +390,15 @@ HWND WebView::window() const {
 
 IUnknown* WebView::host() const { return static_cast<IOleClientSite*>(host_.get()); }
 
-ComPtr<IUnknown> MakeWebHostForTesting(HWND parent) {
+bool WebView::PageShown() const { return host_->PageShown(); }
+
+ComPtr<IUnknown> MakeWebHostForTesting(HWND parent, std::wstring_view page, IUnknown* browser,
+                                       std::function<void(bool)> show, std::function<void()> stop) {
   RECT r{0, 0, 10, 10};
-  return ComPtr<IUnknown>::Adopt(static_cast<IOleClientSite*>(new WebHost(parent, r)));
+  auto* host = new WebHost(parent, r);
+  host->PointAt(page);
+  if (browser) host->Attach(browser, std::move(show), std::move(stop));
+  return ComPtr<IUnknown>::Adopt(static_cast<IOleClientSite*>(host));
 }
 
 }  // namespace varnello::ui

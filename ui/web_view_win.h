@@ -1,6 +1,9 @@
 // The announcement strip: the system's WebBrowser control hosted in a window
 // through its OLE interfaces. The host keeps the page to itself: no ActiveX
-// controls, no Java, no file downloads, no pop-up windows, no context menu.
+// controls, no Java, no file downloads, no pop-up windows, no context menu,
+// no browser keys. It shows the page only once it has loaded from the host
+// it was pointed at, and white while loading or after a failure; it never
+// navigates off that host.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +11,7 @@
 #include <mshtmhst.h>
 #include <oleidl.h>
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -35,6 +39,8 @@ class WebView {
 
   // The browser's own window, whose accessible object stands for the strip.
   HWND window() const;
+  // Whether the strip shows the page (otherwise plain white).
+  bool PageShown() const;
 
   // The host object, for tests of what it tells the browser.
   IUnknown* host() const;
@@ -47,7 +53,11 @@ class WebView {
   DWORD events_cookie_ = 0;
 };
 
-// Makes a host object without a browser, for tests.
-ComPtr<IUnknown> MakeWebHostForTesting(HWND parent);
+// Makes a host object without a browser, for tests. With `browser`, the
+// host takes events whose pDisp is that object for the top-level ones, and
+// reports through `show` whether the page is shown, and through `stop` that
+// it stops the browser.
+ComPtr<IUnknown> MakeWebHostForTesting(HWND parent, std::wstring_view page = {}, IUnknown* browser = nullptr,
+                                       std::function<void(bool)> show = {}, std::function<void()> stop = {});
 
 }  // namespace varnello::ui

@@ -34,6 +34,19 @@ std::vector<std::string> Split(const std::string& s) {
 
 std::string Number(long long n) { return std::to_string(n); }
 
+// Width and height of an icon or cursor; a two-colour one keeps both its
+// masks in one bitmap of twice the height.
+std::string IconSize(HICON icon) {
+  ICONINFO info{};
+  if (!icon || !GetIconInfo(icon, &info)) return "null";
+  BITMAP b{};
+  GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof b, &b);
+  const long long height = info.hbmColor ? b.bmHeight : b.bmHeight / 2;
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return "[" + Number(b.bmWidth) + ", " + Number(height) + "]";
+}
+
 }  // namespace
 
 class PcProbe {
@@ -56,6 +69,11 @@ class PcProbe {
     out += ", \"visible\": " + std::string(IsWindowVisible(pc.hwnd()) ? "true" : "false");
     out += ", \"iconic\": " + std::string(IsIconic(pc.hwnd()) ? "true" : "false");
     out += ", \"dpi\": " + Number(pc.dpi());
+    out += ", \"art_dpi\": " + Number(pc.pictures_.art_dpi());
+    out += ", \"cursor\": " + IconSize(pc.hand_.get());
+    out += ", \"icons\": [" +
+           IconSize(reinterpret_cast<HICON>(SendMessageW(pc.hwnd(), WM_GETICON, ICON_BIG, 0))) + ", " +
+           IconSize(reinterpret_cast<HICON>(SendMessageW(pc.hwnd(), WM_GETICON, ICON_SMALL, 0))) + "]";
     out += ", \"client\": [" + Number(client.left) + ", " + Number(client.top) + ", " + Number(client.right) +
            ", " + Number(client.bottom) + "]";
     RECT outer;

@@ -2,9 +2,13 @@
 //   dump<TAB>path            writes the window's state as JSON to path
 //   caption<TAB>name<TAB>text sets a label's caption
 //   frame1<TAB>0|1           hides or shows the progress frame
+//   dpi<TAB>n                 moves the window to a density of n pixels per
+//                             inch, as a move between monitors does, with the
+//                             system's rectangle: the old one scaled
 #include "ui/probe_win.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -114,6 +118,16 @@ bool HandleProbeMessage(Pc& pc, const COPYDATASTRUCT& data) {
   }
   if (args[0] == "caption" && args.size() == 3) return PcProbe::SetCaption(pc, args[1], args[2]);
   if (args[0] == "frame1" && args.size() == 2) return pc.SetFrame1Visible(args[1] == "1").ok();
+  if (args[0] == "dpi" && args.size() == 2) {
+    const int dpi = std::atoi(args[1].c_str());
+    if (dpi <= 0) return false;
+    RECT r;
+    GetWindowRect(pc.hwnd(), &r);
+    RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, dpi, pc.dpi()),
+                   r.top + MulDiv(r.bottom - r.top, dpi, pc.dpi())};
+    SendMessageW(pc.hwnd(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    return pc.dpi() == dpi;
+  }
   return false;
 }
 

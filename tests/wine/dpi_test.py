@@ -14,6 +14,8 @@ each density:
   the right and bottom edges stay white;
 - the window's icons are of the density's size, and the hand cursor too.
 
+At 96, the window is then moved to 144 as between monitors (WM_DPICHANGED
+through the probe) and must be as at 144 from the start (dpi96-to-144.png).
 At 120, the pointer moving along the bare bottom strip, which there reaches
 the columns that spell 513 and 516, neither restores nor opens the popup
 menu. The screenshots are kept as dpi96.png ... dpi192.png.
@@ -64,7 +66,23 @@ def set_density(dpi):
 
 
 def run(dpi):
-    name = f"{dpi} dpi: "
+    set_density(dpi)
+    # Room for the window at 200 %, and at 150 % after a change from 100 %.
+    size = (1000, 740) if dpi in (120, 144) else (1240, 960)
+    with Desktop(f"dpi{dpi}", prefix=prefix, size=size) as d:
+        d.start(exe, client_exe)
+        if not check_window(d, dpi, f"{dpi} dpi: ", f"dpi{dpi}"):
+            return
+        if dpi == 96:
+            # As on a move to a monitor of another density.
+            check.that("probe moves the window to 144 dpi", d.probe("dpi", "144"))
+            check_window(d, 144, "96 -> 144 dpi: ", "dpi96-to-144")
+        if dpi == 120:
+            bottom_strip(d)
+
+
+def check_window(d, dpi, name, shot):
+    """The window as it must be at `dpi`; False when it does not answer."""
     s = dpi / 96
 
     def px(twips):
@@ -76,105 +94,102 @@ def run(dpi):
     def scaled(v):  # a length of the 96-DPI design
         return math.floor(v * s + 0.5)
 
-    set_density(dpi)
-    size = (1000, 740) if dpi <= 144 else (1240, 960)
-    with Desktop(f"dpi{dpi}", prefix=prefix, size=size) as d:
-        d.start(exe, client_exe)
-        state = d.dump(120)
-        check.that(name + "window answers", state is not None)
-        if state is None:
-            return
-        check.equal(name + "density", state["dpi"], dpi)
-        check.equal(name + "art drawn for it", state.get("art_dpi"), dpi)
-        cx, cy, right, bottom = state["client"]
-        check.equal(name + "client area 7155 x 5595 twips", (right - cx, bottom - cy), (px(7155), px(5595)))
-        check.equal(name + "window icons", state.get("icons"), [[scaled(32)] * 2, [scaled(16)] * 2])
-        cursor = state.get("cursor") or [0, 0]
-        check.that(name + "hand cursor for the density", cursor[0] == cursor[1] >= 32 and (dpi < 144 or cursor[0] > 32),
-                   f"got {cursor}")
-        check.that(name + "probe sets cpuz", d.probe("caption", "cpuz", "Intel(R) Core(TM) i7-8700K CPU @ 3.70GHz " * 3))
-        time.sleep(1)
-        img = pixels.load(d.screenshot(os.path.join(shots, f"dpi{dpi}.png")))
+    state = d.dump(120)
+    check.that(name + "window answers", state is not None)
+    if state is None:
+        return False
+    check.equal(name + "density", state["dpi"], dpi)
+    check.equal(name + "art drawn for it", state.get("art_dpi"), dpi)
+    cx, cy, right, bottom = state["client"]
+    check.equal(name + "client area 7155 x 5595 twips", (right - cx, bottom - cy), (px(7155), px(5595)))
+    check.equal(name + "window icons", state.get("icons"), [[scaled(32)] * 2, [scaled(16)] * 2])
+    cursor = state.get("cursor") or [0, 0]
+    check.that(name + "hand cursor for the density",
+               cursor[0] == cursor[1] >= 32 and (dpi < 144 or cursor[0] > 32), f"got {cursor}")
+    long_text = "Intel(R) Core(TM) i7-8700K CPU @ 3.70GHz " * 3
+    check.that(name + "probe sets cpuz", d.probe("caption", "cpuz", long_text))
+    time.sleep(1)
+    img = pixels.load(d.screenshot(os.path.join(shots, f"{shot}.png")))
 
-        def at(left, top, width, height):  # in the 96-DPI design's pixels
-            return region(img, cx + scaled(left), cy + scaled(top), scaled(width), scaled(height))
+    def at(left, top, width, height):  # in the 96-DPI design's pixels
+        return region(img, cx + scaled(left), cy + scaled(top), scaled(width), scaled(height))
 
-        def control(c, rows=None):
-            x, y, w, h = rect(c)
-            return region(img, cx + x, cy + y, w, rows if rows is not None else h)
+    def control(c, rows=None):
+        x, y, w, h = rect(c)
+        return region(img, cx + x, cy + y, w, rows if rows is not None else h)
 
-        # The pictures, as drawn for this scale.
-        banner = pixels.art("p4_banner.bmp", dpi)
-        rows = px(FRAME2_TOP) - px(IMAGE5[1])  # below, the announcement strip lies over it
-        check.equal(name + "banner is the art drawn for it",
-                    pixels.differing(control(IMAGE5, rows), banner.crop((0, 0, banner.width, rows)), 8), 0)
-        panel = pixels.art("p7_panel.bmp", dpi)
-        x, y, w, h = rect(IMAGE2)
-        top, bottom_row = scaled(2), scaled(30)  # above the first captions
-        check.equal(name + "results panel is the art drawn for it",
-                    pixels.differing(region(img, cx + x, cy + y + top, w, bottom_row - top),
-                                     panel.crop((0, top, w, bottom_row)), 8), 0)
-        face = pixels.art("p5_button.bmp", dpi)
-        rows = px(JIANCE[1]) - px(IMAGE12[1])  # above the start label
-        check.equal(name + "button face is the art drawn for it",
-                    pixels.differing(control(IMAGE12, rows), face.crop((0, 0, face.width, rows)), 8), 0)
+    # The pictures, as drawn for this scale.
+    banner = pixels.art("p4_banner.bmp", dpi)
+    rows = px(FRAME2_TOP) - px(IMAGE5[1])  # below, the announcement strip lies over it
+    check.equal(name + "banner is the art drawn for it",
+                pixels.differing(control(IMAGE5, rows), banner.crop((0, 0, banner.width, rows)), 8), 0)
+    panel = pixels.art("p7_panel.bmp", dpi)
+    x, y, w, h = rect(IMAGE2)
+    top, bottom_row = scaled(2), scaled(30)  # above the first captions
+    check.equal(name + "results panel is the art drawn for it",
+                pixels.differing(region(img, cx + x, cy + y + top, w, bottom_row - top),
+                                 panel.crop((0, top, w, bottom_row)), 8), 0)
+    face = pixels.art("p5_button.bmp", dpi)
+    rows = px(JIANCE[1]) - px(IMAGE12[1])  # above the start label
+    check.equal(name + "button face is the art drawn for it",
+                pixels.differing(control(IMAGE12, rows), face.crop((0, 0, face.width, rows)), 8), 0)
 
-        # Sharpness: the lettering's strong edges, against those drawn.
-        box = tuple(scaled(v) for v in LETTERING)
-        bx, by = cx + rect(IMAGE5)[0], cy + rect(IMAGE5)[1]
-        shown = pixels.strong_edges(region(img, bx + box[0], by + box[1], box[2] - box[0], box[3] - box[1]))
-        drawn = pixels.strong_edges(banner.crop(box))
-        print(f"{dpi} dpi: strong edges in the banner's lettering {shown}, drawn {drawn}")
-        check.that(name + "banner lettering as sharp as drawn", shown >= drawn * 9 // 10,
-                   f"({shown} strong edges, {drawn} drawn)")
+    # Sharpness: the lettering's strong edges, against those drawn.
+    box = tuple(scaled(v) for v in LETTERING)
+    bx, by = cx + rect(IMAGE5)[0], cy + rect(IMAGE5)[1]
+    shown = pixels.strong_edges(region(img, bx + box[0], by + box[1], box[2] - box[0], box[3] - box[1]))
+    drawn = pixels.strong_edges(banner.crop(box))
+    print(f"{name}strong edges in the banner's lettering {shown}, drawn {drawn}")
+    check.that(name + "banner lettering as sharp as drawn", shown >= drawn * 9 // 10,
+               f"({shown} strong edges, {drawn} drawn)")
 
-        # The texts in their scaled places.
-        check.that(name + "Label5 red in its scaled place", count(at(56, 120, 65, 17), pixels.red) > 30)
-        check.that(name + "jiance dark grey in its scaled place", count(at(376, 320, 81, 17), pixels.dark_grey) > 30)
-        check.that(name + "cpuz wraps within its scaled label",
-                   count(at(64, 200, 185, 16), pixels.blue) > 40 and count(at(64, 216, 185, 16), pixels.blue) > 40)
-        check.equal(name + "nothing of cpuz below its label", count(at(64, 234, 185, 12), pixels.blue), 0)
-        check.equal(name + "nothing of cpuz right of its label", count(at(250, 200, 13, 33), pixels.blue), 0)
-        iw, ih = rect(IMAGE1)[2:]
-        strips = [region(img, cx + iw, cy, right - cx - iw, bottom - cy), region(img, cx, cy + ih, right - cx, bottom - cy - ih)]
-        check.that(name + "bare strips at the right and bottom edges", min(s.width * s.height for s in strips) > 0)
-        check.equal(name + "bare strips white", sum(count(s, lambda p: not pixels.white(p)) for s in strips), 0)
+    # The texts in their scaled places.
+    check.that(name + "Label5 red in its scaled place", count(at(56, 120, 65, 17), pixels.red) > 30)
+    check.that(name + "jiance dark grey in its scaled place", count(at(376, 320, 81, 17), pixels.dark_grey) > 30)
+    check.that(name + "cpuz wraps within its scaled label",
+               count(at(64, 200, 185, 16), pixels.blue) > 40 and count(at(64, 216, 185, 16), pixels.blue) > 40)
+    check.equal(name + "nothing of cpuz below its label", count(at(64, 234, 185, 12), pixels.blue), 0)
+    check.equal(name + "nothing of cpuz right of its label", count(at(250, 200, 13, 33), pixels.blue), 0)
+    iw, ih = rect(IMAGE1)[2:]
+    strips = [region(img, cx + iw, cy, right - cx - iw, bottom - cy),
+              region(img, cx, cy + ih, right - cx, bottom - cy - ih)]
+    check.that(name + "bare strips at the right and bottom edges", min(r.width * r.height for r in strips) > 0)
+    check.equal(name + "bare strips white", sum(count(r, lambda p: not pixels.white(p)) for r in strips), 0)
 
-        # The start label takes the pointer from its first row, the button
-        # face around it does not.
-        jx, jy, jw, _ = rect(JIANCE)
+    # The start label takes the pointer from its first row, the button
+    # face around it does not.
+    jx, jy, jw, _ = rect(JIANCE)
 
-        def colour_after_move(x, y):
-            d.move(cx + x, cy + y)
-            time.sleep(0.3)
-            st = d.dump(30)
-            return st and st["jiance_colour"]
+    def colour_after_move(x, y):
+        d.move(cx + x, cy + y)
+        time.sleep(0.3)
+        st = d.dump(30)
+        return st and st["jiance_colour"]
 
-        colour_after_move(scaled(10), scaled(330))  # the background: dark grey again
-        check.equal(name + "face one row above the start label", colour_after_move(jx + jw // 2, jy - 1), DARK_GREY)
-        check.equal(name + "start label's first row", colour_after_move(jx + jw // 2, jy), WHITE)
-        colour_after_move(scaled(10), scaled(330))
+    colour_after_move(scaled(10), scaled(330))  # the background: dark grey again
+    check.equal(name + "face one row above the start label", colour_after_move(jx + jw // 2, jy - 1), DARK_GREY)
+    check.equal(name + "start label's first row", colour_after_move(jx + jw // 2, jy), WHITE)
+    colour_after_move(scaled(10), scaled(330))
 
-        # The progress picture in its frame.
-        check.that(name + "probe shows Frame1", d.probe("frame1", "1"))
-        time.sleep(0.5)
-        img = pixels.load(d.screenshot(os.path.join(shots, f"dpi{dpi}-progress.png")))
-        fx, fy, fw, fh = rect(FRAME1)
-        ox, oy = -px(IMAGE8_IN_FRAME1[0]), -px(IMAGE8_IN_FRAME1[1])
-        progress = pixels.art("p3_progress.jpg", dpi)
-        check.equal(name + "progress picture is the art drawn for it",
-                    pixels.differing(region(img, cx + fx, cy + fy, fw, fh),
-                                     progress.crop((ox, oy, ox + fw, oy + fh)), 8), 0)
-        check.that(name + "probe hides Frame1", d.probe("frame1", "0"))
-
-        if dpi == 120:
-            bottom_strip(d, cx, cy)
+    # The progress picture in its frame.
+    check.that(name + "probe shows Frame1", d.probe("frame1", "1"))
+    time.sleep(0.5)
+    img = pixels.load(d.screenshot(os.path.join(shots, f"{shot}-progress.png")))
+    fx, fy, fw, fh = rect(FRAME1)
+    ox, oy = -px(IMAGE8_IN_FRAME1[0]), -px(IMAGE8_IN_FRAME1[1])
+    progress = pixels.art("p3_progress.jpg", dpi)
+    check.equal(name + "progress picture is the art drawn for it",
+                pixels.differing(region(img, cx + fx, cy + fy, fw, fh),
+                                 progress.crop((ox, oy, ox + fw, oy + fh)), 8), 0)
+    check.that(name + "probe hides Frame1", d.probe("frame1", "0"))
+    return True
 
 
-def bottom_strip(d, cx, cy):
+def bottom_strip(d):
     """Along the bottom strip at 120 DPI, over the columns that spell the
     button presses."""
     time.sleep(0.5)
+    cx, cy = d.dump(30)["client"][:2]
     before = pixels.load(d.screenshot(os.path.join(shots, "dpi120-before-strip.png")))
     for x in range(505, 525):
         d.move(cx + x, cy + 463)

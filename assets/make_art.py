@@ -24,14 +24,16 @@ At 100 %:
   p10_box.bmp        127 x 26 white box, 256 colours
   hand.cur           32 x 32 two-colour pointing hand, hot spot 0, 0
 
-At 125, 150 and 200 % the same names with _125, _150 or _200 before the
-extension, each picture as large as its control at that density (the 100 %
-size times the scale, rounded). To keep the program small, the pictures
-there are all GIFs: their colours exactly, or the 256 nearest where the art
-has more (the banner's and the progress picture's lettering; no colour then
-moves by more than 2 steps), which is both smaller and sharper than JPEG.
-The icons hold their three sizes once, in as few bits per pixel as hold
-their colours exactly.
+At 125, 150 and 200 % the same stems with _125, _150 or _200 added (for
+example p4_banner_150.gif, p1_program_200.ico, hand_125.cur), each picture
+as large as its control at that density (the 100 % size times the scale,
+rounded), the icons 48, 32 and 16 px times the scale and the cursor 32 px
+times the scale. To keep the program small, the pictures there are all
+GIFs: their colours exactly, or the 256 nearest where the art has more (the
+banner's and the progress picture's lettering; no colour then moves by
+more than 2 steps), which is both smaller and sharper than a JPEG or a
+24-bit BMP would be. The icons hold each size once, in as few bits per
+pixel as hold their colours exactly (16 colours of their own).
 """
 import math
 import os

@@ -47,9 +47,9 @@ Result<ComPtr<IPicture>> LoadPicture(HINSTANCE instance, int id) {
 }  // namespace
 
 int ScaledResource(int id, int art_dpi) {
-  int step = 0;
-  while (step + 1 < static_cast<int>(kArtDpis.size()) && kArtDpis[static_cast<std::size_t>(step)] < art_dpi) ++step;
-  return id + IDR_SCALE_STEP * step;
+  for (std::size_t step = 0; step < kArtDpis.size(); ++step)
+    if (kArtDpis[step] == art_dpi) return id + IDR_SCALE_STEP * static_cast<int>(step);
+  return id;
 }
 
 Status PictureSet::Load(HINSTANCE instance, int dpi) {

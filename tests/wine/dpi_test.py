@@ -106,6 +106,8 @@ def check_window(d, dpi, name, shot):
     check.equal(name + "art drawn for it", state.get("art_dpi"), dpi)
     cx, cy, right, bottom = state["client"]
     check.equal(name + "client area 7155 x 5595 twips", (right - cx, bottom - cy), (px(7155), px(5595)))
+    if (right - cx, bottom - cy) != (px(7155), px(5595)):
+        return True  # the window is not laid out for this density: nothing more to compare
     check.equal(name + "window icons", state.get("icons"), [[scaled(32)] * 2, [scaled(16)] * 2])
     cursor = state.get("cursor") or [0, 0]
     check.that(name + "hand cursor for the density",

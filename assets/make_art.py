@@ -1,9 +1,15 @@
 #!/usr/bin/env python3
-"""Draws Varnello's pictures, icons and cursor into this folder.
+"""Draws Varnello's pictures, icons and cursor into this folder, once for
+each density the program carries: 100 % (96 pixels per inch), 125 %, 150 %
+and 200 %. Every scale comes from the same drawing code, with coordinates,
+line widths and font sizes multiplied out, so that the larger art is as
+sharp as the smaller.
 
 Needs Debian's python3-pil, fonts-dejavu-core and fonts-wqy-zenhei. The
 files it writes are committed, so a build never runs this; run it again
-after changing the art:  /usr/bin/python3 assets/make_art.py
+after changing the art (all scales at once):  /usr/bin/python3 assets/make_art.py
+
+At 100 %:
 
   p1_program.ico     program and window icon: 48, 32, 16 px, each in 16
                      colours, 256 colours and 32-bit colour
@@ -17,8 +23,19 @@ after changing the art:  /usr/bin/python3 assets/make_art.py
   p9_button.gif      88 x 24 dark button, lower
   p10_box.bmp        127 x 26 white box, 256 colours
   hand.cur           32 x 32 two-colour pointing hand, hot spot 0, 0
+
+At 125, 150 and 200 % the same stems with _125, _150 or _200 added (for
+example p4_banner_150.gif, p1_program_200.ico, hand_125.cur), each picture
+as large as its control at that density (the 100 % size times the scale,
+rounded), the icons 48, 32 and 16 px times the scale and the cursor 32 px
+times the scale. To keep the program small, the pictures there are all
+GIFs: their colours exactly, or the 256 nearest where the art has more (the
+banner's and the progress picture's lettering; no colour then moves by
+more than 2 steps), which is both smaller and sharper than a JPEG or a
+24-bit BMP would be. The icons hold each size once, in as few bits per
+pixel as hold their colours exactly (16 colours of their own).
 """
-import io
+import math
 import os
 import struct
 
@@ -40,8 +57,46 @@ GOLD = (214, 170, 60)
 CHIP = (40, 40, 46)
 
 
+SCALES = (100, 125, 150, 200)
+
+
 def out(name):
     return os.path.join(HERE, name)
+
+
+class Scale:
+    """Coordinates of the 100 % drawing carried over to `percent`."""
+
+    def __init__(self, percent):
+        self.percent = percent
+        self.f = percent / 100
+
+    def __call__(self, v):
+        """A position or length, to the nearest pixel."""
+        return math.floor(v * self.f + 0.5)
+
+    def line(self, width=1):
+        return max(1, self(width))
+
+    def box(self, x0, y0, x1, y1):
+        """The pixels that the inclusive box x0..x1, y0..y1 covers."""
+        return [self(x0), self(y0), self(x1 + 1) - 1, self(y1 + 1) - 1]
+
+    def stroke(self, x0, y0, x1, y1):
+        """A one-pixel horizontal or vertical line, as thick as the scale."""
+        w = self.line()
+        if y0 == y1:
+            return [self(x0), self(y0), self(x1 + 1) - 1, self(y0) + w - 1]
+        return [self(x0), self(y0), self(x0) + w - 1, self(y1 + 1) - 1]
+
+    def name(self, file):
+        if self.percent == 100:
+            return file
+        stem, ext = os.path.splitext(file)
+        return f"{stem}_{self.percent}{ext}"
+
+
+ONE = Scale(100)
 
 
 def lerp(a, b, t):
@@ -55,19 +110,19 @@ def vertical_gradient(draw, box, top, bottom):
         draw.line([(x0, y), (x1, y)], fill=lerp(top, bottom, t))
 
 
-def memory_module(draw, x, y, w, h):
+def memory_module(draw, x, y, w, h, s=ONE):
     """A memory module seen from the front: board, chips, gold contacts."""
-    draw.rectangle([x, y, x + w - 1, y + h - 1], fill=PCB_GREEN, outline=PCB_DARK)
+    draw.rectangle(s.box(x, y, x + w - 1, y + h - 1), fill=PCB_GREEN, outline=PCB_DARK, width=s.line())
     chips = max(1, w // 10)
     cw = max(2, w // (chips * 2))
     for i in range(chips):
         cx = x + 2 + i * (w - 4) // chips
-        draw.rectangle([cx, y + 2, cx + cw, y + max(3, h // 2)], fill=CHIP)
+        draw.rectangle(s.box(cx, y + 2, cx + cw, y + max(3, h // 2)), fill=CHIP)
     for cx in range(x + 2, x + w - 2, 3):
-        draw.line([(cx, y + h - max(2, h // 5)), (cx, y + h - 2)], fill=GOLD)
+        draw.rectangle(s.stroke(cx, y + h - max(2, h // 5), cx, y + h - 2), fill=GOLD)
     # the notch
     nx = x + w * 2 // 5
-    draw.rectangle([nx, y + h - max(2, h // 5), nx + 1, y + h - 1], fill=PALE_BLUE)
+    draw.rectangle(s.box(nx, y + h - max(2, h // 5), nx + 1, y + h - 1), fill=PALE_BLUE)
 
 
 # --- icons and cursors ------------------------------------------------------
@@ -92,8 +147,21 @@ def and_mask(img):
     return bytes(data)
 
 
-def dib(img, bits):
-    """The XOR image and mask of one icon entry, as the ICO format stores it."""
+def exact_bits(img):
+    """The fewest bits per pixel (4, 8 or 32) whose colour table holds every
+    colour of `img` as it is; transparent pixels count as black."""
+    solid = Image.new("RGB", img.size, (0, 0, 0))
+    solid.paste(img, mask=img.getchannel("A"))
+    colours = solid.getcolors(256)
+    if colours is None or any(0 < a < 255 for a in img.getchannel("A").getdata()):
+        return 32
+    return 4 if len(colours) <= 16 else 8
+
+
+def dib(img, bits, exact=False):
+    """The XOR image and mask of one icon entry, as the ICO format stores it.
+    With `exact`, the colour table is the image's own colours rather than
+    the standard 16 or the 256 nearest."""
     w, h = img.size
     header = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, bits, 0, 0, 0, 0, 0, 0)
     if bits == 32:
@@ -106,7 +174,13 @@ def dib(img, bits):
     colours = 1 << bits
     solid = Image.new("RGB", img.size, (0, 0, 0))
     solid.paste(img, mask=img.getchannel("A"))
-    if bits == 4:
+    if exact:
+        palette = [rgb for _, rgb in solid.getcolors(colours)]
+        palette += [(0, 0, 0)] * (colours - len(palette))
+        index = {rgb: i for i, rgb in enumerate(palette)}
+        indexed = Image.new("P", img.size)
+        indexed.putdata([index[rgb] for rgb in solid.getdata()])
+    elif bits == 4:
         pal = Image.new("P", (1, 1))
         pal.putpalette([c for rgb in VGA16 for c in rgb] + [0] * (768 - 48))
         indexed = solid.quantize(palette=pal, dither=Image.Dither.NONE)
@@ -131,9 +205,9 @@ def dib(img, bits):
     return header + table + bytes(pixels) + and_mask(img)
 
 
-def write_icon_file(path, entries, kind=1, hotspot=(0, 0)):
+def write_icon_file(path, entries, kind=1, hotspot=(0, 0), exact=False):
     """entries: (image, bits); kind 1 writes an icon, kind 2 a cursor."""
-    blobs = [dib(img, bits) if bits else mono_dib(img) for img, bits in entries]
+    blobs = [dib(img, bits, exact) if bits else mono_dib(img) for img, bits in entries]
     data = struct.pack("<HHH", 0, kind, len(entries))
     offset = 6 + 16 * len(entries)
     for (img, bits), blob in zip(entries, blobs):
@@ -184,20 +258,20 @@ def program_icon(size):
     return img
 
 
-def monitor_icon():
-    img = Image.new("RGBA", (16, 16), (0, 0, 0, 0))
+def monitor_icon(s=ONE):
+    img = Image.new("RGBA", (s(16), s(16)), (0, 0, 0, 0))
     d = ImageDraw.Draw(img)
-    d.rectangle([1, 1, 14, 11], fill=(70, 70, 80, 255))
-    d.rectangle([2, 2, 13, 10], fill=(70, 150, 230, 255))
-    d.line([(3, 3), (6, 3)], fill=(190, 225, 255, 255))
-    d.rectangle([6, 12, 9, 13], fill=(110, 110, 120, 255))
-    d.rectangle([3, 14, 12, 14], fill=(70, 70, 80, 255))
+    d.rectangle(s.box(1, 1, 14, 11), fill=(70, 70, 80, 255))
+    d.rectangle(s.box(2, 2, 13, 10), fill=(70, 150, 230, 255))
+    d.rectangle(s.stroke(3, 3, 6, 3), fill=(190, 225, 255, 255))
+    d.rectangle(s.box(6, 12, 9, 13), fill=(110, 110, 120, 255))
+    d.rectangle(s.box(3, 14, 12, 14), fill=(70, 70, 80, 255))
     return img
 
 
-def hand_cursor():
+def hand_cursor(s=ONE):
     """A white pointing hand with a black outline, finger tip at 0, 0."""
-    img = Image.new("RGBA", (32, 32), (0, 0, 0, 0))
+    img = Image.new("RGBA", (s(32), s(32)), (0, 0, 0, 0))
     d = ImageDraw.Draw(img)
     black, white = (0, 0, 0, 255), (255, 255, 255, 255)
     shape = [
@@ -205,91 +279,110 @@ def hand_cursor():
         (0, 0), (4, 0), (5, 1), (5, 9), (7, 8), (9, 8), (10, 9), (12, 8), (14, 8), (15, 9),
         (17, 9), (19, 10), (19, 19), (17, 23), (17, 26), (5, 26), (5, 23), (1, 18), (0, 14),
     ]
-    d.polygon(shape, fill=white, outline=black)
+    d.polygon([(s(x), s(y)) for x, y in shape], fill=white, outline=black, width=s.line())
     for x in (5, 10, 15):
-        d.line([(x, 10), (x, 14)], fill=black)
-    d.line([(1, 0), (3, 0)], fill=black)
+        d.rectangle(s.stroke(x, 10, x, 14), fill=black)
+    d.rectangle(s.stroke(1, 0, 3, 0), fill=black)
     return img
 
 
 # --- pictures ---------------------------------------------------------------
 
-def background():
-    img = Image.new("RGB", (475, 369), WHITE)
+def background(s=ONE):
+    img = Image.new("RGB", (s(475), s(369)), WHITE)
     d = ImageDraw.Draw(img)
-    d.rectangle([4, 5, 472, 367], fill=PALE_BLUE)
-    vertical_gradient(d, (5, 6, 471, 104), HEADER_TOP, PALE_BLUE)
-    d.rectangle([5, 346, 471, 366], fill=FOOTER)
-    d.rectangle([4, 5, 472, 367], outline=LIGHT_BLUE)
-    d.line([(4, 105), (472, 105)], fill=LIGHT_BLUE)
-    d.line([(4, 345), (472, 345)], fill=LIGHT_BLUE)
+    d.rectangle(s.box(4, 5, 472, 367), fill=PALE_BLUE)
+    vertical_gradient(d, s.box(5, 6, 471, 104), HEADER_TOP, PALE_BLUE)
+    d.rectangle(s.box(5, 346, 471, 366), fill=FOOTER)
+    d.rectangle(s.box(4, 5, 472, 367), outline=LIGHT_BLUE, width=s.line())
+    d.rectangle(s.stroke(4, 105, 472, 105), fill=LIGHT_BLUE)
+    d.rectangle(s.stroke(4, 345, 472, 345), fill=LIGHT_BLUE)
     return img
 
 
-def panel():
-    img = Image.new("RGB", (443, 171), PALE_BLUE)
+def panel(s=ONE):
+    size = (s(443), s(171))
+    img = Image.new("RGB", size, PALE_BLUE)
     d = ImageDraw.Draw(img)
-    inner = Image.new("RGB", (443, 171), WHITE)
-    vertical_gradient(ImageDraw.Draw(inner), (0, 0, 442, 170), WHITE, (234, 246, 234))
-    mask = Image.new("L", (443, 171), 0)
-    ImageDraw.Draw(mask).rounded_rectangle([0, 0, 442, 170], radius=8, fill=255)
+    inner = Image.new("RGB", size, WHITE)
+    vertical_gradient(ImageDraw.Draw(inner), (0, 0, size[0] - 1, size[1] - 1), WHITE, (234, 246, 234))
+    mask = Image.new("L", size, 0)
+    ImageDraw.Draw(mask).rounded_rectangle([0, 0, size[0] - 1, size[1] - 1], radius=s(8), fill=255)
     img.paste(inner, mask=mask)
-    d.rounded_rectangle([0, 0, 442, 170], radius=8, outline=(150, 178, 150))
+    d.rounded_rectangle([0, 0, size[0] - 1, size[1] - 1], radius=s(8), outline=(150, 178, 150), width=s.line())
     return img
 
 
-def progress():
-    img = panel()
-    font = ImageFont.truetype(CJK, 28)
+def progress(s=ONE):
+    img = panel(s)
+    font = ImageFont.truetype(CJK, s(28))
     text = "检测中……"
-    layer = Image.new("L", (300, 60), 0)
-    ImageDraw.Draw(layer).text((20, 10), text, font=font, fill=255, stroke_width=1, stroke_fill=255)
+    layer = Image.new("L", (s(300), s(60)), 0)
+    ImageDraw.Draw(layer).text((s(20), s(10)), text, font=font, fill=255, stroke_width=s.line(), stroke_fill=255)
     # slant it into italics
-    layer = layer.transform(layer.size, Image.AFFINE, (1, 0.22, -8, 0, 1, 0), resample=Image.BICUBIC)
+    layer = layer.transform(layer.size, Image.AFFINE, (1, 0.22, -8 * s.f, 0, 1, 0), resample=Image.BICUBIC)
     box = layer.getbbox()
     layer = layer.crop(box)
-    x = (443 - layer.width) // 2
-    y = (171 - layer.height) // 2
+    x = (img.width - layer.width) // 2
+    y = (img.height - layer.height) // 2
     img.paste((0, 0, 0), (x, y), layer)
     return img
 
 
-def banner():
-    img = Image.new("RGB", (280, 68), WHITE)
+def banner(s=ONE):
+    img = Image.new("RGB", (s(280), s(68)), WHITE)
     d = ImageDraw.Draw(img)
-    vertical_gradient(d, (0, 0, 279, 67), lerp(HEADER_TOP, PALE_BLUE, 8 / 98), lerp(HEADER_TOP, PALE_BLUE, 75 / 98))
+    vertical_gradient(d, (0, 0, img.width - 1, img.height - 1),
+                      lerp(HEADER_TOP, PALE_BLUE, 8 / 98), lerp(HEADER_TOP, PALE_BLUE, 75 / 98))
     for i in range(3):
-        memory_module(d, 6 + i * 6, 10 + i * 16, 58, 14)
-    font = ImageFont.truetype(SANS_BOLD, 38)
-    d.text((86, 12), "Varnello", font=font, fill=BANNER_BLUE)
+        memory_module(d, 6 + i * 6, 10 + i * 16, 58, 14, s)
+    font = ImageFont.truetype(SANS_BOLD, s(38))
+    d.text((s(86), s(12)), "Varnello", font=font, fill=BANNER_BLUE)
     return img
 
 
-def start_button():
-    img = Image.new("RGB", (82, 29), PALE_BLUE)
+def start_button(s=ONE):
+    img = Image.new("RGB", (s(82), s(29)), PALE_BLUE)
     d = ImageDraw.Draw(img)
-    d.rounded_rectangle([0, 0, 81, 28], radius=6, fill=(224, 224, 224), outline=(90, 90, 90))
-    d.line([(5, 2), (76, 2)], fill=(244, 244, 244))
+    d.rounded_rectangle([0, 0, img.width - 1, img.height - 1], radius=s(6), fill=(224, 224, 224),
+                       outline=(90, 90, 90), width=s.line())
+    d.rectangle(s.stroke(5, 2, 76, 2), fill=(244, 244, 244))
     return img
 
 
-def dark_button(h):
-    img = Image.new("RGB", (88, h), PALE_BLUE)
-    face = Image.new("RGB", (88, h))
-    vertical_gradient(ImageDraw.Draw(face), (0, 0, 87, h - 1), (92, 110, 150), (44, 58, 92))
-    mask = Image.new("L", (88, h), 0)
-    ImageDraw.Draw(mask).rounded_rectangle([0, 0, 87, h - 1], radius=5, fill=255)
+def dark_button(h, s=ONE):
+    size = (s(88), s(h))
+    img = Image.new("RGB", size, PALE_BLUE)
+    face = Image.new("RGB", size)
+    vertical_gradient(ImageDraw.Draw(face), (0, 0, size[0] - 1, size[1] - 1), (92, 110, 150), (44, 58, 92))
+    mask = Image.new("L", size, 0)
+    ImageDraw.Draw(mask).rounded_rectangle([0, 0, size[0] - 1, size[1] - 1], radius=s(5), fill=255)
     img.paste(face, mask=mask)
     return img
 
 
-def white_box():
-    img = Image.new("RGB", (127, 26), WHITE)
-    ImageDraw.Draw(img).rectangle([0, 0, 126, 25], outline=LIGHT_BLUE)
-    return img.convert("P", palette=Image.ADAPTIVE, colors=256)
+def white_box(s=ONE):
+    img = Image.new("RGB", (s(127), s(26)), WHITE)
+    ImageDraw.Draw(img).rectangle([0, 0, img.width - 1, img.height - 1], outline=LIGHT_BLUE, width=s.line())
+    return img
 
 
-def main():
+def as_gif(img):
+    """A palette image for GIF: the picture's own colours where they are 256
+    or fewer, otherwise the 256 nearest."""
+    colours = img.getcolors(256)
+    if colours is None:
+        return img.quantize(colors=256, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+    palette = [rgb for _, rgb in colours]
+    index = {rgb: i for i, rgb in enumerate(palette)}
+    indexed = Image.new("P", img.size)
+    indexed.putpalette([c for rgb in palette for c in rgb])
+    indexed.putdata([index[rgb] for rgb in img.getdata()])
+    return indexed
+
+
+def write_100():
+    """The 100 % files, in the formats the window was designed with."""
     entries = []
     for size in (48, 32, 16):
         img = program_icon(size)
@@ -305,7 +398,29 @@ def main():
     panel().save(out("p7_panel.bmp"))
     dark_button(28).convert("P", palette=Image.ADAPTIVE).save(out("p8_button.gif"))
     dark_button(24).convert("P", palette=Image.ADAPTIVE).save(out("p9_button.gif"))
-    white_box().save(out("p10_box.bmp"))
+    white_box().convert("P", palette=Image.ADAPTIVE, colors=256).save(out("p10_box.bmp"))
+
+
+def write_scaled(s):
+    """The same pictures at a larger scale, in formats chosen for size."""
+    icons = [program_icon(s(size)) for size in (48, 32, 16)]
+    write_icon_file(out(s.name("p1_program.ico")), [(img, exact_bits(img)) for img in icons], exact=True)
+    monitor = monitor_icon(s)
+    write_icon_file(out(s.name("p6_monitor.ico")), [(monitor, exact_bits(monitor))], exact=True)
+    write_icon_file(out(s.name("hand.cur")), [(hand_cursor(s), 0)], kind=2, hotspot=(0, 0))
+
+    for name, img in (("p2_background.gif", background(s)), ("p3_progress.gif", progress(s)),
+                      ("p4_banner.gif", banner(s)),
+                      ("p5_button.gif", start_button(s)), ("p7_panel.gif", panel(s)),
+                      ("p8_button.gif", dark_button(28, s)), ("p9_button.gif", dark_button(24, s)),
+                      ("p10_box.gif", white_box(s))):
+        as_gif(img).save(out(s.name(name)))
+
+
+def main():
+    write_100()
+    for percent in SCALES[1:]:
+        write_scaled(Scale(percent))
 
 
 if __name__ == "__main__":

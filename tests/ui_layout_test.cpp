@@ -80,6 +80,34 @@ TEST(Layout, PicturesAreShownAtTheirOwnSize) {
   }
 }
 
+// At each density the art is drawn for, every picture is exactly as large
+// as its control there, so that nothing is scaled; in between, the next
+// larger drawing is taken, and above the largest, the largest.
+TEST(Layout, ArtForEachDensityFitsItsControls) {
+  for (int dpi : kArtDpis) {
+    SCOPED_TRACE(dpi);
+    EXPECT_EQ(ArtDpiFor(dpi), dpi);
+    for (const auto& c : kControls) {
+      if (c.kind != ControlKind::kPicture) continue;
+      SCOPED_TRACE(c.name);
+      const PictureSpec* p = FindPicture(c.picture);
+      PixelRect r = ToPixels(c.twips, dpi);
+      EXPECT_EQ(r.width, ArtPixels(p->width, dpi));
+      EXPECT_EQ(r.height, ArtPixels(p->height, dpi));
+    }
+  }
+  EXPECT_EQ(ArtDpiFor(72), 96);
+  EXPECT_EQ(ArtDpiFor(97), 120);
+  EXPECT_EQ(ArtDpiFor(132), 144);
+  EXPECT_EQ(ArtDpiFor(168), 192);
+  EXPECT_EQ(ArtDpiFor(288), 192);
+  // Icons and cursors by the size the system asks for.
+  EXPECT_EQ(ArtDpiForSize(32, 32), 96);
+  EXPECT_EQ(ArtDpiForSize(33, 32), 120);
+  EXPECT_EQ(ArtDpiForSize(24, 16), 144);
+  EXPECT_EQ(ArtDpiForSize(64, 32), 192);
+}
+
 TEST(Layout, CaptionsColoursAndCursors) {
   auto find = [](const char* name) -> const ControlSpec& {
     for (const auto& c : kControls)
@@ -117,10 +145,10 @@ TEST(Layout, SevenControlsLieOutsideTheClientArea) {
   EXPECT_EQ(outside, 7);
 }
 
-std::string NameAt(int x, int y, bool frame1 = false) {
+std::string NameAt(int x, int y, bool frame1 = false, int dpi = 96) {
   Visibility v = InitialVisibility();
   v[kFrame1] = frame1;
-  Hit h = HitTest(x, y, 96, v);
+  Hit h = HitTest(x, y, dpi, v);
   return h.kind == HitKind::kForm ? "Pc" : kControls[static_cast<std::size_t>(h.control)].name;
 }
 
@@ -148,6 +176,32 @@ TEST(HitTest, OnlyTheBareEdgesReachTheWindowItself) {
   for (int y = 0; y < 373; ++y)
     for (int x = 0; x < 477; ++x) bare += NameAt(x, y) == "Pc";
   EXPECT_EQ(bare, 2 * 373 + 4 * 475);
+}
+
+// At every density, the bare strips begin where the background picture
+// drawn for it ends, and the start label's click rectangle lies where its
+// text and the button face drawn for it put it.
+TEST(HitTest, AlignedWithTheArtAtEveryDensity) {
+  for (int dpi : kArtDpis) {
+    SCOPED_TRACE(dpi);
+    const int art_w = ArtPixels(475, dpi), art_h = ArtPixels(369, dpi);
+    const int client_w = TwipsToPixels(kClientWidthTwips, dpi), client_h = TwipsToPixels(kClientHeightTwips, dpi);
+    for (int y = 0; y < client_h; y += 7) {
+      EXPECT_EQ(NameAt(art_w, y, false, dpi), "Pc");
+      EXPECT_EQ(NameAt(client_w - 1, y, false, dpi), "Pc");
+    }
+    for (int x = 0; x < client_w; x += 7) EXPECT_EQ(NameAt(x, art_h, false, dpi), "Pc");
+    EXPECT_EQ(NameAt(art_w - 1, 200, false, dpi), "Image1");
+    EXPECT_EQ(NameAt(20, art_h - 1, false, dpi), "Image1");
+
+    // The face's top-left corner at 376, 312 and the label 8 rows below it, at 100 %.
+    const int face_x = ArtPixels(376, dpi), face_y = ArtPixels(312, dpi), label_y = ArtPixels(320, dpi);
+    EXPECT_EQ(NameAt(face_x, label_y - 1, false, dpi), "Image12");
+    EXPECT_EQ(NameAt(face_x, label_y, false, dpi), "jiance");
+    EXPECT_EQ(NameAt(face_x + ArtPixels(81, dpi) - 1, label_y, false, dpi), "jiance");
+    EXPECT_EQ(NameAt(face_x, face_y, false, dpi), "Image12");
+    EXPECT_EQ(NameAt(face_x, face_y - 1, false, dpi), "Image1");
+  }
 }
 
 // --- Text ------------------------------------------------------------------

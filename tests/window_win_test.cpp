@@ -1237,6 +1237,66 @@ TEST(ScreenReader, AnObjectHeldPastItsWindowAnswersDisconnected) {
   EXPECT_EQ(e.trail.back(), "released");
 }
 
+// Width of an icon or cursor; a two-colour one has no colour bitmap.
+int SideOf(HICON icon) {
+  ICONINFO info{};
+  if (!icon || !GetIconInfo(icon, &info)) return 0;
+  BITMAP b{};
+  GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof b, &b);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return b.bmWidth;
+}
+
+// The system's size for an icon or cursor at a density, where it says.
+int MetricFor(int index, int dpi) {
+  using Fn = int(WINAPI*)(int, UINT);
+  auto get = reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+  return get ? get(index, static_cast<UINT>(dpi)) : 0;
+}
+
+// A move to a monitor of 144 DPI and back: asked first for its size there
+// (Windows 10 and later), then told with a suggested rectangle that is a
+// pixel off either way, the window keeps the suggested corner but makes its
+// client area the design's exactly, and takes the icons and hand cursor
+// drawn for the density.
+TEST(Window, DensityChangeKeepsTheClientAreaExact) {
+  ui::Pc* pc = Window();
+  ASSERT_NE(pc, nullptr);
+  HWND hwnd = pc->hwnd();
+  ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+  const int before = pc->dpi();
+  for (int dpi : {144, before}) {
+    SCOPED_TRACE(dpi);
+    SIZE size{0, 0};
+    ASSERT_TRUE(SendMessageW(hwnd, 0x02E4 /* WM_GETDPISCALEDSIZE */, static_cast<WPARAM>(dpi),
+                             reinterpret_cast<LPARAM>(&size)));
+    EXPECT_GT(size.cx, ui::TwipsToPixels(ui::kClientWidthTwips, dpi));
+    EXPECT_GT(size.cy, ui::TwipsToPixels(ui::kClientHeightTwips, dpi));
+
+    RECT suggested{40, 30, 40 + size.cx + 1, 30 + size.cy - 1};
+    SendMessageW(hwnd, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(pc->dpi(), dpi);
+    RECT client, window;
+    GetClientRect(hwnd, &client);
+    GetWindowRect(hwnd, &window);
+    EXPECT_EQ(client.right, ui::TwipsToPixels(ui::kClientWidthTwips, dpi));
+    EXPECT_EQ(client.bottom, ui::TwipsToPixels(ui::kClientHeightTwips, dpi));
+    EXPECT_EQ(window.left, 40);
+    EXPECT_EQ(window.top, 30);
+
+    if (int big = MetricFor(SM_CXICON, dpi)) {
+      EXPECT_EQ(SideOf(reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0))), big);
+      EXPECT_EQ(SideOf(reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0))),
+                MetricFor(SM_CXSMICON, dpi));
+      const ui::PixelRect jiance = ui::ToPixels(ui::kControls[ui::kJiance].twips, dpi);
+      EXPECT_EQ(SideOf(CursorAt(hwnd, jiance.left + 2, jiance.top + 2)), MetricFor(SM_CXCURSOR, dpi));
+    }
+  }
+  ShowWindow(hwnd, SW_HIDE);
+}
+
 }  // namespace
 }  // namespace varnello
 

@@ -91,6 +91,20 @@ const PictureSpec* FindPicture(Picture picture) {
   return nullptr;
 }
 
+int ArtDpiFor(int dpi) {
+  for (int art : kArtDpis)
+    if (art >= dpi) return art;
+  return kArtDpis.back();
+}
+
+int ArtDpiForSize(int pixels, int pixels96) {
+  return ArtDpiFor((pixels * kDesignDpi + pixels96 - 1) / pixels96);
+}
+
+int ArtPixels(int pixels96, int art_dpi) {
+  return static_cast<int>(std::floor(static_cast<double>(pixels96) * art_dpi / kDesignDpi + 0.5));
+}
+
 int TwipsToPixels(int twips, int dpi) {
   return static_cast<int>(std::floor(static_cast<double>(twips) * dpi / kTwipsPerInch + 0.5));
 }

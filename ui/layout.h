@@ -69,6 +69,21 @@ struct PixelRect {
 
 PixelRect ToPixels(const TwipsRect& r, int dpi);
 
+// The densities the art is drawn for: 100, 125, 150 and 200 per cent.
+constexpr std::array<int, 4> kArtDpis = {96, 120, 144, 192};
+
+// The drawing that serves `dpi`: the one made for the nearest density at or
+// above it, so that pictures are only ever scaled down. Above 200 per cent
+// nothing larger exists, and the 200 per cent drawing is scaled up.
+int ArtDpiFor(int dpi);
+
+// The drawing that serves an image of `pixels` whose 100 per cent drawing
+// is `pixels96` across (icons and cursors, whose sizes the system sets).
+int ArtDpiForSize(int pixels, int pixels96);
+
+// A length of the 100 per cent drawing in the drawing made for `art_dpi`.
+int ArtPixels(int pixels96, int art_dpi);
+
 // Where a picture's pixels come from and how large it is at 96 DPI.
 struct PictureSpec {
   Picture picture;

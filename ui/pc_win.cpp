@@ -3,8 +3,9 @@
 #include <windowsx.h>
 
 #include <cwchar>
-#include <utility>
 #include <new>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "survey/run_survey.h"
@@ -42,6 +43,15 @@ int DpiOf(HWND hwnd) {
   int dpi = GetDeviceCaps(screen, LOGPIXELSX);
   ReleaseDC(nullptr, screen);
   return dpi > 0 ? dpi : kDesignDpi;
+}
+
+// A system metric at a density; before Windows 10 there is only the
+// system's own, which is then the window's too.
+int SystemMetricFor(int index, int dpi) {
+  using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
+  static auto get = reinterpret_cast<GetSystemMetricsForDpiFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+  return get ? get(index, static_cast<UINT>(dpi)) : GetSystemMetrics(index);
 }
 
 RECT WindowRectFor(int dpi, DWORD style, DWORD ex_style) {
@@ -142,11 +152,10 @@ Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start, PlatformFn p
                               nullptr, nullptr, instance, pc);
   if (!hwnd) return ComError(HRESULT_FROM_WIN32(GetLastError()));
 
-  // Centred on the screen, at the screen's density.
+  // Centred on the screen, at the window's density.
   RECT r = WindowRectFor(pc->dpi_, style, 0);
   const int w = r.right - r.left, h = r.bottom - r.top;
-  SetWindowPos(hwnd, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w,
-               h, SWP_NOZORDER | SWP_NOACTIVATE);
+  pc->PlaceWindow((GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2);
 
   owner.release();  // the window now holds it, for the life of the program
   try {
@@ -212,6 +221,8 @@ LRESULT Pc::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case 0x02E0:  // WM_DPICHANGED
       OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
       return 0;
+    case 0x02E4:  // WM_GETDPISCALEDSIZE, before a move to a monitor of another density
+      return OnGetDpiScaledSize(static_cast<int>(wparam), *reinterpret_cast<SIZE*>(lparam)) ? TRUE : FALSE;
     case WM_CLOSE:
     case WM_QUERYENDSESSION:
       Form_QueryUnload();
@@ -240,9 +251,8 @@ bool Pc::OnCreate() {
   // Run as administrator, the window sits above Explorer, whose broadcast
   // would otherwise be dropped.
   if (taskbar_created_) tray::AllowMessage(hwnd_, taskbar_created_);
-  if (!pictures_.Load(instance_)) return false;
-  hand_.Reset(static_cast<HCURSOR>(
-      LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HAND_POINT), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE)));
+  if (!pictures_.Load(instance_, dpi_)) return false;
+  LoadDensityArt();
   menu_.Reset(LoadMenuW(instance_, MAKEINTRESOURCEW(IDM_SYSPOPUP)));
 
   frame2_ = CreateWindowExW(0, kFrameClass, L"Frame2", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1, 1, hwnd_,
@@ -279,11 +289,67 @@ void Pc::ApplyDpi() {
   InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
+void Pc::LoadDensityArt() {
+  const int cursor = SystemMetricFor(SM_CXCURSOR, dpi_);
+  Cursor hand(static_cast<HCURSOR>(
+      LoadImageW(instance_, MAKEINTRESOURCEW(ScaledResource(IDC_HAND_POINT, ArtDpiForSize(cursor, 32))),
+                 IMAGE_CURSOR, cursor, cursor, 0)));
+  if (hand) {
+    if (hand_ && GetCursor() == hand_.get()) SetCursor(hand.get());
+    hand_ = std::move(hand);
+  }
+  for (auto [which, metric, size96, owner] : {std::tuple{ICON_BIG, SM_CXICON, 32, &window_big_icon_},
+                                             std::tuple{ICON_SMALL, SM_CXSMICON, 16, &window_small_icon_}}) {
+    const int side = SystemMetricFor(metric, dpi_);
+    Icon icon(static_cast<HICON>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(ScaledResource(IDI_PROGRAM, ArtDpiForSize(side, size96))),
+                   IMAGE_ICON, side, side, 0)));
+    if (!icon) continue;  // the class's icon stays
+    SendMessageW(hwnd_, WM_SETICON, static_cast<WPARAM>(which), reinterpret_cast<LPARAM>(icon.get()));
+    *owner = std::move(icon);
+  }
+}
+
+void Pc::PlaceWindow(int x, int y) {
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
+  const DWORD ex_style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+  const int want_w = TwipsToPixels(kClientWidthTwips, dpi_), want_h = TwipsToPixels(kClientHeightTwips, dpi_);
+  const RECT r = WindowRectFor(dpi_, style, ex_style);
+  int w = r.right - r.left, h = r.bottom - r.top;
+  SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+  // Where the frame is not what the system said it would be (a system
+  // without per-monitor frames, a theme of its own), the difference is
+  // made good once.
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  if (client.right != want_w || client.bottom != want_h) {
+    w += want_w - client.right;
+    h += want_h - client.bottom;
+    SetWindowPos(hwnd_, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+// The new density's art and fonts; the window keeps the top-left corner
+// the system suggests, and its client area stays the design's exactly
+// rather than the suggested rectangle's rounding.
 void Pc::OnDpiChanged(int dpi, const RECT& suggested) {
   dpi_ = dpi;
-  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  // Should the art not load, the window keeps what it had, scaled.
+  (void)pictures_.Load(instance_, dpi_);
+  LoadDensityArt();
+  PlaceWindow(suggested.left, suggested.top);
   ApplyDpi();
+}
+
+// The size the window will have at the new density, so that the system
+// suggests it in WM_DPICHANGED.
+bool Pc::OnGetDpiScaledSize(int dpi, SIZE& size) const {
+  if (dpi <= 0) return false;
+  const RECT r = WindowRectFor(dpi, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)),
+                               static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
+  size.cx = r.right - r.left;
+  size.cy = r.bottom - r.top;
+  return true;
 }
 
 RECT Pc::ClientOnScreen() const {

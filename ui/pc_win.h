@@ -68,6 +68,7 @@ class Pc {
   bool OnSetCursor(WPARAM wparam, LPARAM lparam);
   void OnSize(WPARAM wparam);
   void OnDpiChanged(int dpi, const RECT& suggested);
+  bool OnGetDpiScaledSize(int dpi, SIZE& size) const;
   LRESULT OnCopyData(const COPYDATASTRUCT& data);
   LRESULT OnGetObject(WPARAM wparam, LPARAM lparam);
   void OnAccessibleAction(WPARAM control);
@@ -99,6 +100,11 @@ class Pc {
   int ClickableAt(LPARAM lparam) const;
 
   void ApplyDpi();
+  // The hand cursor and the window's icons as drawn for the window's density.
+  void LoadDensityArt();
+  // Sizes the window so that its client area is exactly the design's at
+  // the window's density, its top-left corner at `x`, `y`.
+  void PlaceWindow(int x, int y);
   PixelRect RectOf(int id) const { return ToPixels(kControls[static_cast<std::size_t>(id)].twips, dpi_); }
   void InvalidateControl(int id);
   void PaintLabel(HDC dc, int id);
@@ -126,7 +132,8 @@ class Pc {
   std::array<Font, 3> fonts_;
   std::unordered_map<std::uint64_t, int> advances_;
   Cursor hand_;
-  Icon big_icon_, small_icon_;
+  Icon big_icon_, small_icon_;            // the class's, at the system's density
+  Icon window_big_icon_, window_small_icon_;  // the window's, at its own density
   Menu menu_;
   std::unique_ptr<WebView> gonggao_;
   ComPtr<PcAccessible> accessible_;  // made when a reader first asks

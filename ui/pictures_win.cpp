@@ -46,12 +46,20 @@ Result<ComPtr<IPicture>> LoadPicture(HINSTANCE instance, int id) {
 
 }  // namespace
 
-Status PictureSet::Load(HINSTANCE instance) {
+int ScaledResource(int id, int art_dpi) {
+  for (std::size_t step = 0; step < kArtDpis.size(); ++step)
+    if (kArtDpis[step] == art_dpi) return id + IDR_SCALE_STEP * static_cast<int>(step);
+  return id;
+}
+
+Status PictureSet::Load(HINSTANCE instance, int dpi) {
+  const int art_dpi = ArtDpiFor(dpi);
+  std::array<Entry, 10> entries;
   for (const PictureSpec& art : kPictures) {
     if (art.picture == Picture::kMonitor) continue;
-    auto picture = LoadPicture(instance, ResourceOf(art.picture));
+    auto picture = LoadPicture(instance, ScaledResource(ResourceOf(art.picture), art_dpi));
     if (!picture) return picture.error();
-    Entry& e = entries_[static_cast<std::size_t>(art.picture)];
+    Entry& e = entries[static_cast<std::size_t>(art.picture)];
     OLE_HANDLE handle = 0;
     HRESULT hr = (*picture)->get_Handle(&handle);
     if (FAILED(hr)) return ComError(hr);
@@ -62,8 +70,13 @@ Status PictureSet::Load(HINSTANCE instance) {
     e.height = info.bmHeight;
     e.picture = std::move(picture).value();
   }
-  monitor_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MONITOR), IMAGE_ICON, 16, 16, 0)));
-  if (!monitor_) return ComError(HRESULT_FROM_WIN32(GetLastError()));
+  const int side = ArtPixels(16, art_dpi);
+  Icon monitor(static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(ScaledResource(IDI_MONITOR, art_dpi)), IMAGE_ICON, side, side, 0)));
+  if (!monitor) return ComError(HRESULT_FROM_WIN32(GetLastError()));
+  entries_ = std::move(entries);
+  monitor_ = std::move(monitor);
+  art_dpi_ = art_dpi;
   return {};
 }
 

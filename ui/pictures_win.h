@@ -1,6 +1,7 @@
 // The window's pictures, loaded from the program's resources in their own
-// formats (GIF, JPEG, BMP, icon) and drawn at their own size, scaled only
-// where the screen is not at 96 pixels per inch.
+// formats (GIF, JPEG, BMP, icon). The art is drawn for 100, 125, 150 and 200
+// per cent; the set holds the drawing that serves the window's density and
+// draws it at its own size there, scaled only at densities in between.
 #pragma once
 
 #include <windows.h>
@@ -18,9 +19,13 @@ namespace varnello::ui {
 
 class PictureSet {
  public:
-  // Loads every picture; fails if one cannot be read.
-  Status Load(HINSTANCE instance);
+  // Loads every picture as drawn for the density that serves `dpi`; fails,
+  // keeping what it held, if one cannot be read. Called again when the
+  // window's density changes.
+  Status Load(HINSTANCE instance, int dpi = kDesignDpi);
   void Draw(HDC dc, Picture picture, const PixelRect& where) const;
+  // The density the loaded art was drawn for.
+  int art_dpi() const { return art_dpi_; }
 
  private:
   struct Entry {
@@ -30,6 +35,11 @@ class PictureSet {
   };
   std::array<Entry, 10> entries_;
   Icon monitor_;
+  int art_dpi_ = kDesignDpi;
 };
+
+// A resource of the 100 per cent drawing, as drawn for `art_dpi` (one of
+// kArtDpis).
+int ScaledResource(int id, int art_dpi);
 
 }  // namespace varnello::ui

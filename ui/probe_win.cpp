@@ -2,9 +2,13 @@
 //   dump<TAB>path            writes the window's state as JSON to path
 //   caption<TAB>name<TAB>text sets a label's caption
 //   frame1<TAB>0|1           hides or shows the progress frame
+//   dpi<TAB>n                 moves the window to a density of n pixels per
+//                             inch, as a move between monitors does, with the
+//                             system's rectangle: the old one scaled
 #include "ui/probe_win.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -35,6 +39,19 @@ std::vector<std::string> Split(const std::string& s) {
 
 std::string Number(long long n) { return std::to_string(n); }
 
+// Width and height of an icon or cursor; a two-colour one keeps both its
+// masks in one bitmap of twice the height.
+std::string IconSize(HICON icon) {
+  ICONINFO info{};
+  if (!icon || !GetIconInfo(icon, &info)) return "null";
+  BITMAP b{};
+  GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof b, &b);
+  const long long height = info.hbmColor ? b.bmHeight : b.bmHeight / 2;
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return "[" + Number(b.bmWidth) + ", " + Number(height) + "]";
+}
+
 }  // namespace
 
 class PcProbe {
@@ -57,6 +74,11 @@ class PcProbe {
     out += ", \"visible\": " + std::string(IsWindowVisible(pc.hwnd()) ? "true" : "false");
     out += ", \"iconic\": " + std::string(IsIconic(pc.hwnd()) ? "true" : "false");
     out += ", \"dpi\": " + Number(pc.dpi());
+    out += ", \"art_dpi\": " + Number(pc.pictures_.art_dpi());
+    out += ", \"cursor\": " + IconSize(pc.hand_.get());
+    out += ", \"icons\": [" +
+           IconSize(reinterpret_cast<HICON>(SendMessageW(pc.hwnd(), WM_GETICON, ICON_BIG, 0))) + ", " +
+           IconSize(reinterpret_cast<HICON>(SendMessageW(pc.hwnd(), WM_GETICON, ICON_SMALL, 0))) + "]";
     out += ", \"client\": [" + Number(client.left) + ", " + Number(client.top) + ", " + Number(client.right) +
            ", " + Number(client.bottom) + "]";
     RECT outer;
@@ -126,6 +148,16 @@ bool HandleProbeMessage(Pc& pc, const COPYDATASTRUCT& data) {
   }
   if (args[0] == "caption" && args.size() == 3) return PcProbe::SetCaption(pc, args[1], args[2]);
   if (args[0] == "frame1" && args.size() == 2) return pc.SetFrame1Visible(args[1] == "1").ok();
+  if (args[0] == "dpi" && args.size() == 2) {
+    const int dpi = std::atoi(args[1].c_str());
+    if (dpi <= 0) return false;
+    RECT r;
+    GetWindowRect(pc.hwnd(), &r);
+    RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, dpi, pc.dpi()),
+                   r.top + MulDiv(r.bottom - r.top, dpi, pc.dpi())};
+    SendMessageW(pc.hwnd(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    return pc.dpi() == dpi;
+  }
   return false;
 }
 

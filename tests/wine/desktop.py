@@ -23,8 +23,12 @@ if not os.path.exists(WINESERVER):
 class Desktop:
     WIDTH, HEIGHT = 1000, 740
 
-    def __init__(self, name, locale="zh_CN.UTF-8", prefix=None):
+    def __init__(self, name, locale="zh_CN.UTF-8", prefix=None, size=None):
+        """`size`: the desktop's width and height where the default is too
+        small, as for the window at a high density."""
         self.name = name
+        if size:
+            self.WIDTH, self.HEIGHT = size
         self.tmp = tempfile.mkdtemp(prefix=f"varnello-{name}-")
         self.env = dict(os.environ)
         self.env.update(WINEDEBUG="-all", LANG=locale, LC_ALL=locale,
@@ -34,7 +38,8 @@ class Desktop:
         self.env.setdefault("WINEPREFIX", os.path.expanduser("~/.wine-varnello"))
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write), "-screen", "0",
+             f"{max(1024, self.WIDTH + 24)}x{max(768, self.HEIGHT + 28)}x24", "-nolisten", "tcp"],
             pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         number = b""

@@ -1,12 +1,28 @@
 #!/usr/bin/env python3
-"""The window at 120 pixels per inch, in a Wine prefix of its own: the layout
-scales (client area 596 x 466, the art and the texts in their scaled places,
-and where a screen reader is told they are),
-and the pointer moving along the bare bottom strip, which there reaches the
-columns that spell 513 and 516, neither restores nor opens the popup menu.
+"""The window at 96, 120, 144 and 192 pixels per inch (Wine's LogPixels), in
+one Wine prefix of its own whose density is changed between the runs. At
+each density:
 
-usage: dpi_test.py PROBE_BUILD_EXE PROBE_CLIENT_EXE SETUP_SCRIPT SCREENSHOT_DIR
+- the client area is exactly 7155 x 5595 twips;
+- the banner, the results panel, the button face and the progress picture
+  are the art drawn for that scale, pixel for pixel within a small
+  tolerance, and the banner's lettering has as many strong edges as drawn
+  (stretched art, being blurred, has far fewer);
+- the texts sit in their scaled places, a long text wraps and is cut off
+  within its scaled label, the start label's rectangle takes the pointer
+  from its first pixel row and not one row above, and the bare strips at
+  the right and bottom edges stay white;
+- the window's icons are of the density's size, and the hand cursor too.
+
+At 96, the window is then moved to 144 as between monitors (WM_DPICHANGED
+through the probe) and must be as at 144 from the start (dpi96-to-144.png).
+At 120, the pointer moving along the bare bottom strip, which there reaches
+the columns that spell 513 and 516, neither restores nor opens the popup
+menu. The screenshots are kept as dpi96.png ... dpi192.png.
+
+usage: dpi_test.py PROBE_BUILD_EXE PROBE_CLIENT_EXE SETUP_SCRIPT SCREENSHOT_DIR [DPI,...]
 """
+import math
 import os
 import subprocess
 import sys
@@ -18,63 +34,182 @@ import pixels  # noqa: E402
 from pixels import count, region  # noqa: E402
 
 exe, client_exe, setup, shots = sys.argv[1:5]
+densities = [int(d) for d in sys.argv[5].split(",")] if len(sys.argv) > 5 else [96, 120, 144, 192]
 os.makedirs(shots, exist_ok=True)
 check = pixels.Checks()
-prefix = os.environ.get("VARNELLO_WINEPREFIX_120", os.path.expanduser("~/.wine-varnello-120"))
+# Beside the tests' own prefix, never in it: the density is changed here.
+prefix = os.environ.get("VARNELLO_WINEPREFIX_DPI",
+                        os.environ.get("WINEPREFIX", os.path.expanduser("~/.wine-varnello")) + "-dpi")
 
 env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all")
 subprocess.run([setup], env=env, check=True, timeout=600, stdout=subprocess.DEVNULL)
-for key in (r"HKCU\Control Panel\Desktop", r"HKCC\Software\Fonts"):
-    subprocess.run([WINE, "reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "120", "/f"],
-                   env=env, timeout=120, capture_output=True)
-subprocess.run([WINESERVER, "-w"], env=env, timeout=120)
+
+WHITE, DARK_GREY = 0xFFFFFF, 0x404040
+# Controls in twips: left, top, width, height.
+IMAGE1 = (0, 0, 7125, 5535)
+IMAGE5 = (1680, 120, 4200, 1020)
+FRAME2_TOP = 1080
+IMAGE2 = (240, 2040, 6645, 2565)
+IMAGE12 = (5640, 4680, 1230, 435)
+JIANCE = (5640, 4800, 1215, 255)
+FRAME1 = (360, 2160, 6255, 2295)
+IMAGE8_IN_FRAME1 = (-360, -120)
+# The banner's lettering, in the banner's pixels at 100 %.
+LETTERING = (84, 10, 276, 60)
 
 
-def scaled(v):
-    return (v * 120 * 2 + 96) // (96 * 2)  # nearest pixel
+def set_density(dpi):
+    for key in (r"HKCU\Control Panel\Desktop", r"HKCC\Software\Fonts"):
+        subprocess.run([WINE, "reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"],
+                       env=env, timeout=120, capture_output=True)
+    subprocess.run([WINESERVER, "-w"], env=env, timeout=120)
 
 
-with Desktop("dpi120", prefix=prefix) as d:
-    d.start(exe, client_exe)
+def run(dpi):
+    set_density(dpi)
+    # Room for the window at 200 %, clear of the welcome balloon at the
+    # notification area, also at 150 % after a change from 100 %.
+    with Desktop(f"dpi{dpi}", prefix=prefix, size=(1600, 1000)) as d:
+        d.start(exe, client_exe)
+        # In a prefix just restarted with another density, a probe sent
+        # while the desktop is still starting hangs for its whole timeout;
+        # a moment's wait first saves most of it.
+        time.sleep(3)
+        if not check_window(d, dpi, f"{dpi} dpi: ", f"dpi{dpi}"):
+            return
+        if dpi == 96:
+            # As on a move to a monitor of another density.
+            check.that("probe moves the window to 144 dpi", d.probe("dpi", "144"))
+            check_window(d, 144, "96 -> 144 dpi: ", "dpi96-to-144")
+        if dpi == 120:
+            bottom_strip(d)
+
+
+def check_window(d, dpi, name, shot):
+    """The window as it must be at `dpi`; False when it does not answer."""
+    s = dpi / 96
+
+    def px(twips):
+        return math.floor(twips * dpi / 1440 + 0.5)
+
+    def rect(c):  # edges rounded, as the window does
+        return px(c[0]), px(c[1]), px(c[0] + c[2]) - px(c[0]), px(c[1] + c[3]) - px(c[1])
+
+    def scaled(v):  # a length of the 96-DPI design
+        return math.floor(v * s + 0.5)
+
     state = d.dump(120)
-    check.that("window answers", state is not None)
+    check.that(name + "window answers", state is not None)
     if state is None:
-        check.finish("120 dpi")
-    check.equal("dpi", state["dpi"], 120)
+        return False
+    check.equal(name + "density", state["dpi"], dpi)
+    check.equal(name + "art drawn for it", state.get("art_dpi"), dpi)
     cx, cy, right, bottom = state["client"]
-    check.equal("client area", (right - cx, bottom - cy), (596, 466))
+    check.equal(name + "client area 7155 x 5595 twips", (right - cx, bottom - cy), (px(7155), px(5595)))
+    if (right - cx, bottom - cy) != (px(7155), px(5595)):
+        return True  # the window is not laid out for this density: nothing more to compare
+    check.equal(name + "window icons", state.get("icons"), [[scaled(32)] * 2, [scaled(16)] * 2])
+    cursor = state.get("cursor") or [0, 0]
+    check.that(name + "hand cursor for the density",
+               cursor[0] == cursor[1] >= 32 and (dpi < 144 or cursor[0] > 32), f"got {cursor}")
     # A screen reader finds the labels where they are drawn, and each one
     # again at its centre.
     found = {c["name"]: c for c in state.get("accessible", [])}
-    for name, (left, top, width, height) in {"开始检测": (376, 320, 81, 17), "CPU": (64, 200, 185, 33),
-                                             "Tessmor出品": (416, 352, 49, 17), "Varnello": (112, 8, 280, 68)}.items():
-        c = found.get(name)
-        check.that(f"reader finds {name}", c is not None)
+    for label, (left, top, width, height) in {"开始检测": (376, 320, 81, 17), "CPU": (64, 200, 185, 33),
+                                              "Tessmor出品": (416, 352, 49, 17), "Varnello": (112, 8, 280, 68)}.items():
+        c = found.get(label)
+        check.that(f"{name}reader finds {label}", c is not None)
         if c:
-            check.equal(f"{name} where it is drawn", c["at"],
+            check.equal(f"{name}{label} where it is drawn", c["at"],
                         [cx + scaled(left), cy + scaled(top), scaled(left + width) - scaled(left),
                          scaled(top + height) - scaled(top)])
     for c in state.get("accessible", []):
         if c["name"] not in ("", "检测中……"):  # the strip is the browser's; the overlay is hidden
-            check.equal(f"{c['name']} found at its centre", c["hit"], c["child"])
-    check.that("probe sets cpuz", d.probe("caption", "cpuz", "Intel(R) Core(TM) i7-8700K CPU @ 3.70GHz " * 3))
+            check.equal(f"{name}{c['name']} found at its centre", c["hit"], c["child"])
+    long_text = "Intel(R) Core(TM) i7-8700K CPU @ 3.70GHz " * 3
+    check.that(name + "probe sets cpuz", d.probe("caption", "cpuz", long_text))
     time.sleep(1)
-    img = pixels.load(d.screenshot(os.path.join(shots, "dpi120.png")))
+    img = pixels.load(d.screenshot(os.path.join(shots, f"{shot}.png")))
 
-    def at(left, top, width, height):
+    def at(left, top, width, height):  # in the 96-DPI design's pixels
         return region(img, cx + scaled(left), cy + scaled(top), scaled(width), scaled(height))
 
-    check.that("Label5 red in its scaled place", count(at(56, 120, 65, 17), pixels.red) > 30)
-    check.that("jiance dark grey in its scaled place", count(at(376, 320, 81, 17), pixels.dark_grey) > 30)
-    check.that("cpuz wraps within its scaled label", count(at(64, 200, 185, 16), pixels.blue) > 40 and
-               count(at(64, 216, 185, 16), pixels.blue) > 40)
-    check.equal("nothing of cpuz below its label", count(at(64, 234, 185, 12), pixels.blue), 0)
-    edge = region(img, cx + 594, cy, 2, 466)
-    check.equal("white strip at the right edge", count(edge, lambda p: not pixels.white(p)), 0)
-    check.that("background art scaled over the client area",
-               count(region(img, cx + 10, cy + 140, 560, 300), pixels.white) < 560 * 300 // 2)
+    def control(c, rows=None):
+        x, y, w, h = rect(c)
+        return region(img, cx + x, cy + y, w, rows if rows is not None else h)
 
-    # Along the bottom strip, over the columns that spell the button presses.
+    # The pictures, as drawn for this scale.
+    banner = pixels.art("p4_banner.bmp", dpi)
+    rows = px(FRAME2_TOP) - px(IMAGE5[1])  # below, the announcement strip lies over it
+    check.equal(name + "banner is the art drawn for it",
+                pixels.differing(control(IMAGE5, rows), banner.crop((0, 0, banner.width, rows)), 8), 0)
+    panel = pixels.art("p7_panel.bmp", dpi)
+    x, y, w, h = rect(IMAGE2)
+    top, bottom_row = scaled(2), scaled(30)  # above the first captions
+    check.equal(name + "results panel is the art drawn for it",
+                pixels.differing(region(img, cx + x, cy + y + top, w, bottom_row - top),
+                                 panel.crop((0, top, w, bottom_row)), 8), 0)
+    face = pixels.art("p5_button.bmp", dpi)
+    rows = px(JIANCE[1]) - px(IMAGE12[1])  # above the start label
+    check.equal(name + "button face is the art drawn for it",
+                pixels.differing(control(IMAGE12, rows), face.crop((0, 0, face.width, rows)), 8), 0)
+
+    # Sharpness: the lettering's strong edges, against those drawn.
+    box = tuple(scaled(v) for v in LETTERING)
+    bx, by = cx + rect(IMAGE5)[0], cy + rect(IMAGE5)[1]
+    shown = pixels.strong_edges(region(img, bx + box[0], by + box[1], box[2] - box[0], box[3] - box[1]))
+    drawn = pixels.strong_edges(banner.crop(box))
+    print(f"{name}strong edges in the banner's lettering {shown}, drawn {drawn}")
+    check.that(name + "banner lettering as sharp as drawn", shown >= drawn * 9 // 10,
+               f"({shown} strong edges, {drawn} drawn)")
+
+    # The texts in their scaled places.
+    check.that(name + "Label5 red in its scaled place", count(at(56, 120, 65, 17), pixels.red) > 30)
+    check.that(name + "jiance dark grey in its scaled place", count(at(376, 320, 81, 17), pixels.dark_grey) > 30)
+    check.that(name + "cpuz wraps within its scaled label",
+               count(at(64, 200, 185, 16), pixels.blue) > 40 and count(at(64, 216, 185, 16), pixels.blue) > 40)
+    check.equal(name + "nothing of cpuz below its label", count(at(64, 234, 185, 12), pixels.blue), 0)
+    check.equal(name + "nothing of cpuz right of its label", count(at(250, 200, 13, 33), pixels.blue), 0)
+    iw, ih = rect(IMAGE1)[2:]
+    strips = [region(img, cx + iw, cy, right - cx - iw, bottom - cy),
+              region(img, cx, cy + ih, right - cx, bottom - cy - ih)]
+    check.that(name + "bare strips at the right and bottom edges", min(r.width * r.height for r in strips) > 0)
+    check.equal(name + "bare strips white", sum(count(r, lambda p: not pixels.white(p)) for r in strips), 0)
+
+    # The start label takes the pointer from its first row, the button
+    # face around it does not.
+    jx, jy, jw, _ = rect(JIANCE)
+
+    def colour_after_move(x, y):
+        d.move(cx + x, cy + y)
+        time.sleep(0.3)
+        st = d.dump(30)
+        return st and st["jiance_colour"]
+
+    colour_after_move(scaled(10), scaled(330))  # the background: dark grey again
+    check.equal(name + "face one row above the start label", colour_after_move(jx + jw // 2, jy - 1), DARK_GREY)
+    check.equal(name + "start label's first row", colour_after_move(jx + jw // 2, jy), WHITE)
+    colour_after_move(scaled(10), scaled(330))
+
+    # The progress picture in its frame.
+    check.that(name + "probe shows Frame1", d.probe("frame1", "1"))
+    time.sleep(0.5)
+    img = pixels.load(d.screenshot(os.path.join(shots, f"{shot}-progress.png")))
+    fx, fy, fw, fh = rect(FRAME1)
+    ox, oy = -px(IMAGE8_IN_FRAME1[0]), -px(IMAGE8_IN_FRAME1[1])
+    progress = pixels.art("p3_progress.jpg", dpi)
+    check.equal(name + "progress picture is the art drawn for it",
+                pixels.differing(region(img, cx + fx, cy + fy, fw, fh),
+                                 progress.crop((ox, oy, ox + fw, oy + fh)), 8), 0)
+    check.that(name + "probe hides Frame1", d.probe("frame1", "0"))
+    return True
+
+
+def bottom_strip(d):
+    """Along the bottom strip at 120 DPI, over the columns that spell the
+    button presses."""
+    time.sleep(0.5)
+    cx, cy = d.dump(30)["client"][:2]
     before = pixels.load(d.screenshot(os.path.join(shots, "dpi120-before-strip.png")))
     for x in range(505, 525):
         d.move(cx + x, cy + 463)
@@ -85,10 +220,13 @@ with Desktop("dpi120", prefix=prefix) as d:
     # the region stays clear of the notification area, where balloons come
     # and go.
     left, top = cx + 430, cy + 360
-    menu_area = (left, top, 200, min(Desktop.HEIGHT - 30, cy + 560) - top)
+    menu_area = (left, top, 200, min(d.HEIGHT - 30, cy + 560) - top)
     check.equal("no popup menu from the pointer",
                 pixels.differing(region(after, *menu_area), region(before, *menu_area)), 0)
     state = d.dump(30)
     check.equal("window unchanged", state and (state["visible"], state["iconic"]), (True, False))
 
-check.finish("120 dpi")
+
+for dpi in densities:
+    run(dpi)
+check.finish("densities " + ", ".join(map(str, densities)))

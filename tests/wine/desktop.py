@@ -14,10 +14,10 @@ import subprocess
 import tempfile
 import time
 
-WINE = os.environ.get("VARNELLO_WINE64", "/usr/lib/wine/wine64")
-WINESERVER = os.path.join(os.path.dirname(WINE), "wineserver64")
-if not os.path.exists(WINESERVER):
-    WINESERVER = "wineserver"
+# The Wine of the build under test (wine64, or scripts/wine-i686 for 32-bit
+# programs) and its wineserver, as the build's tests set them.
+WINE = os.environ.get("VARNELLO_WINE") or os.environ.get("VARNELLO_WINE64", "/usr/lib/wine/wine64")
+WINESERVER = os.environ.get("VARNELLO_WINESERVER", "/usr/lib/wine/wineserver64")
 
 
 class Desktop:

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Runs varnello-survey.exe under wine64 against Wine's real WMI and checks
+"""Runs varnello-survey.exe under Wine against Wine's real WMI and checks
 each line it prints against the same facts read another way: Wine's own
 wmic (raw IWbemServices queries), the CPUID instruction, and the kernel's
 list of network interfaces. A wrong property, query or format fails here.
@@ -12,7 +12,7 @@ import os
 import subprocess
 import sys
 
-WINE = os.environ.get("VARNELLO_WINE64", "/usr/lib/wine/wine64")
+WINE = os.environ.get("VARNELLO_WINE", "/usr/lib/wine/wine64")
 ENV = dict(os.environ, WINEDEBUG="-all")
 ENV.setdefault("WINEPREFIX", os.path.expanduser("~/.wine-varnello"))
 LABELS = ["Windows", "zhuban", "BIOS", "cpuz", "xianka", "shengka", "wangka", "neicun", "yp"]

@@ -69,7 +69,14 @@ class Desktop:
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def wine(self, *args, timeout=60):
-        return subprocess.run([WINE, *args], env=self.env, capture_output=True, timeout=timeout)
+        # Output goes through files: processes the program leaves running
+        # (such as DLL surrogates) would hold pipes open.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            r = subprocess.run([WINE, *args], env=self.env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                               timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(r.args, r.returncode, out.read(), err.read())
 
     def program_ended(self, timeout):
         """Whether the program's process (not the desktop) is gone within `timeout`."""

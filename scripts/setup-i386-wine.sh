@@ -107,7 +107,7 @@ register_qemu() {
   # is found from inside the root as well, P keeps argv[0].
   printf '%s' ':varnello-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':FP' \
     >"$binfmt/register" || { echo "setup: qemu-i386 cannot be registered with binfmt_misc" >&2; return 1; }
-  echo "qemu $("$qemu" --version | head -n 1 | sed 's/.*version //')" >"$cache/mode"
+  echo "emulated by qemu-i386 $("$qemu" --version | head -n 1 | sed 's/.*version //')" >"$cache/mode"
 }
 
 if [ ! -f "$cache/ready" ] || [ "$(cat "$cache/wine-version" 2>/dev/null)" != "$wine_version" ]; then
@@ -116,17 +116,17 @@ if [ ! -f "$cache/ready" ] || [ "$(cat "$cache/wine-version" 2>/dev/null)" != "$
 fi
 
 case "${VARNELLO_I386_MODE:-}" in
-  native) echo native >"$cache/mode" ;;
+  native) echo natively >"$cache/mode" ;;
   qemu) register_qemu ;;
   "")
-    if [ -e "$binfmt/varnello-i386" ] && [ "$(head -n 1 "$cache/mode" 2>/dev/null | cut -c1-4)" = qemu ]; then
+    if [ -e "$binfmt/varnello-i386" ] && grep -q '^emulated' "$cache/mode" 2>/dev/null; then
       :  # emulation chosen before and still registered
     elif [ -e "$binfmt/varnello-i386" ]; then
       echo -1 >"$binfmt/varnello-i386"  # left from a forced run; try natively first
     fi
     if [ ! -e "$binfmt/varnello-i386" ]; then
       if runs_i386; then
-        echo native >"$cache/mode"
+        echo natively >"$cache/mode"
       else
         say "this kernel does not run 32-bit x86 code; it will be emulated"
         register_qemu

@@ -1,17 +1,26 @@
 #!/usr/bin/env bash
-# Sets up what is missing, builds the 64-bit Windows program and runs it
-# under wine64 inside an explorer desktop (which gives it a notification
+# Sets up what is missing, builds the Windows program and runs it under Wine
+# inside an explorer desktop (which gives it a notification
 # area), on $DISPLAY if there is one and on a virtual display otherwise. On
 # a virtual display a screenshot is saved to build/screenshots/run.png after
 # ten seconds. The program runs until it is ended (or Ctrl-C).
+#
+# The 32-bit program, the one users get, runs by default (under
+# scripts/wine-i686); VARNELLO_ARCH=x86_64 runs the 64-bit one under wine64.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${VARNELLO_BUILD_DIR:-$here/build}"
 
 "$here/scripts/setup.sh"
-cmake -S "$here" -B "$build/win64" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-x86_64-w64-mingw32.cmake" >/dev/null
-cmake --build "$build/win64" -j "$(nproc)" --target varnello
+arch="${VARNELLO_ARCH:-i686}"
+case "$arch" in
+  i686) dir=win32 wine="$here/scripts/wine-i686" wineserver="$here/scripts/wineserver-i686" ;;
+  x86_64) dir=win64 wine=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver64 ;;
+  *) echo "run: VARNELLO_ARCH is i686 or x86_64" >&2; exit 1 ;;
+esac
+cmake -S "$here" -B "$build/$dir" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$here/cmake/toolchain-$arch-w64-mingw32.cmake" >/dev/null
+cmake --build "$build/$dir" -j "$(nproc)" --target varnello
 
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-varnello}" WINEDEBUG=-all
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8  # Wine's ANSI code page 936
@@ -28,13 +37,13 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "run: no display; running on the virtual display $DISPLAY"
 fi
 cleanup() {
-  /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+  "$wineserver" -k 2>/dev/null || true
   [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
 
-cd "$build/win64/ui"
-/usr/lib/wine/wine64 explorer /desktop=Varnello,1000x740 "Varnello v1.0.exe" &
+cd "$build/$dir/ui"
+"$wine" explorer /desktop=Varnello,1000x740 "Varnello v1.0.exe" &
 program=$!
 if [ -n "$xvfb_pid" ]; then
   sleep 10

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Varnello needs on Debian:
 # compilers for both Windows targets, Wine, a virtual display with Chinese
-# fonts, and the tools the tests drive and photograph the window with.
+# fonts, and the tools the tests drive and photograph the window with; then
+# the 32-bit Wine and a Wine prefix for each architecture.
 set -euo pipefail
 
 packages=(
@@ -26,23 +27,33 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-# Never wine32: this kernel cannot run 32-bit code, and with it installed the
-# plain `wine` command would pick it.
+# Never wine32 on the host: with it installed the plain `wine` command would
+# pick it. 32-bit programs get Wine of their own, below.
 if dpkg-query -W -f='${Status}' wine32 2>/dev/null | grep -q "install ok installed"; then
   echo "setup: wine32 is installed; 64-bit programs are run with /usr/lib/wine/wine64 regardless" >&2
 fi
 
-# A Wine prefix of our own, made once (about 10 s), with the font that
-# stands in for SimSun.
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+# The 32-bit Wine, in an i386 root of its own (made once; see the script).
+"$here/setup-i386-wine.sh"
+
+# A Wine prefix of our own for each architecture, made once (about 10 s
+# each), with the font that stands in for SimSun. The 32-bit one is
+# "$WINEPREFIX-i686".
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-varnello}" WINEDEBUG=-all
-if [ ! -f "$WINEPREFIX/.varnello-ready" ]; then
-  echo "setup: preparing the Wine prefix $WINEPREFIX"
-  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+prepare_prefix() {  # prefix, wine, wineserver
+  local prefix="$1" wine="$2" server="$3"
+  [ ! -f "$prefix/.varnello-ready" ] || return 0
+  echo "setup: preparing the Wine prefix $prefix"
+  "$wine" wineboot -i >/dev/null 2>&1 || true
+  local reg
   reg="$(mktemp --suffix=.reg)"
   { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$here/wine-fonts.reg"; } >"$reg"
-  /usr/lib/wine/wine64 regedit /S "$(/usr/lib/wine/wine64 winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
-  /usr/lib/wine/wineserver64 -w 2>/dev/null || true
+  "$wine" regedit /S "$("$wine" winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+  "$server" -w 2>/dev/null || true
   rm -f "$reg"
-  touch "$WINEPREFIX/.varnello-ready"
-fi
+  touch "$prefix/.varnello-ready"
+}
+prepare_prefix "$WINEPREFIX" /usr/lib/wine/wine64 /usr/lib/wine/wineserver64
+prepare_prefix "$WINEPREFIX-i686" "$here/wine-i686" "$here/wineserver-i686"

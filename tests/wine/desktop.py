@@ -14,10 +14,12 @@ import subprocess
 import tempfile
 import time
 
-WINE = os.environ.get("VARNELLO_WINE64", "/usr/lib/wine/wine64")
-WINESERVER = os.path.join(os.path.dirname(WINE), "wineserver64")
-if not os.path.exists(WINESERVER):
-    WINESERVER = "wineserver"
+# The Wine of the build under test (wine64, or scripts/wine-i686 for 32-bit
+# programs) and its wineserver, as the build's tests set them.
+WINE = os.environ.get("VARNELLO_WINE") or os.environ.get("VARNELLO_WINE64", "/usr/lib/wine/wine64")
+WINESERVER = os.environ.get("VARNELLO_WINESERVER", "/usr/lib/wine/wineserver64")
+# Bounds on waits grow where 32-bit code runs emulated (set by the build).
+SLOW = float(os.environ.get("VARNELLO_TIMEOUT_FACTOR", "1"))
 
 
 class Desktop:
@@ -74,11 +76,18 @@ class Desktop:
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def wine(self, *args, timeout=60):
-        return subprocess.run([WINE, *args], env=self.env, capture_output=True, timeout=timeout)
+        # Output goes through files: processes the program leaves running
+        # (such as DLL surrogates) would hold pipes open.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            r = subprocess.run([WINE, *args], env=self.env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                               timeout=timeout * SLOW)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(r.args, r.returncode, out.read(), err.read())
 
     def program_ended(self, timeout):
         """Whether the program's process (not the desktop) is gone within `timeout`."""
-        deadline = time.time() + timeout
+        deadline = time.time() + timeout * SLOW
         while time.time() < deadline:
             if not self.window_exists():
                 return True
@@ -127,7 +136,7 @@ class Desktop:
     def dump(self, timeout=60):
         """The window's state, or None when it does not answer in time."""
         path = os.path.join(self.tmp, "dump.json")
-        deadline = time.time() + timeout
+        deadline = time.time() + timeout * SLOW
         while time.time() < deadline:
             if os.path.exists(path):
                 os.remove(path)

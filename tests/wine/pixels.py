@@ -5,6 +5,9 @@ import time
 
 from PIL import Image
 
+# Bounds on waits grow where 32-bit code runs emulated (set by the build).
+SLOW = float(os.environ.get("VARNELLO_TIMEOUT_FACTOR", "1"))
+
 ASSETS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "assets")
 
 
@@ -90,8 +93,8 @@ class Checks:
 
     def poll(self, what, test, timeout, step=0.3):
         """Calls `test` until it gives something true, within `timeout`
-        seconds; that value, or None and a failed check."""
-        deadline = time.time() + timeout
+        seconds (times SLOW); that value, or None and a failed check."""
+        deadline = time.time() + timeout * SLOW
         while time.time() < deadline:
             value = test()
             if value:

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Runs varnello-survey.exe under wine64 against Wine's real WMI and checks
+"""Runs varnello-survey.exe under Wine against Wine's real WMI and checks
 each line it prints against the same facts read another way: Wine's own
 wmic (raw IWbemServices queries), the CPUID instruction, and the kernel's
 list of network interfaces. A wrong property, query or format fails here.
@@ -11,8 +11,10 @@ import math
 import os
 import subprocess
 import sys
+import tempfile
 
-WINE = os.environ.get("VARNELLO_WINE64", "/usr/lib/wine/wine64")
+WINE = os.environ.get("VARNELLO_WINE", "/usr/lib/wine/wine64")
+WINESERVER = os.environ.get("VARNELLO_WINESERVER", "/usr/lib/wine/wineserver64")
 ENV = dict(os.environ, WINEDEBUG="-all")
 ENV.setdefault("WINEPREFIX", os.path.expanduser("~/.wine-varnello"))
 LABELS = ["Windows", "zhuban", "BIOS", "cpuz", "xianka", "shengka", "wangka", "neicun", "yp"]
@@ -26,7 +28,11 @@ def check(what, got, expected):
 
 
 def wine(*args, encoding="utf-8"):
-    out = subprocess.run([WINE, *args], env=ENV, capture_output=True, timeout=120).stdout
+    with tempfile.TemporaryFile() as out:
+        subprocess.run([WINE, *args], env=ENV, stdin=subprocess.DEVNULL, stdout=out,
+                       stderr=subprocess.DEVNULL, timeout=300)
+        out.seek(0)
+        out = out.read()
     return out.decode(encoding, errors="replace")
 
 
@@ -73,6 +79,18 @@ def disk_size_text(size):
 
 def main():
     survey_exe, cpuid_exe = sys.argv[1], sys.argv[2]
+    # Output is read from files, not pipes: binding the winmgmts: moniker
+    # leaves DLL surrogates (dllhost.exe) running under 32-bit Wine, and they
+    # and the session's services hold the program's output open for as long
+    # as they live. The session is ended below.
+    subprocess.run([WINESERVER, "-w"], env=ENV, timeout=300)
+    try:
+        run_checks(survey_exe, cpuid_exe)
+    finally:
+        subprocess.run([WINESERVER, "-k"], env=ENV, timeout=60)
+
+
+def run_checks(survey_exe, cpuid_exe):
     lines = wine(survey_exe).split("\n")
     if lines and lines[-1] == "":
         lines.pop()

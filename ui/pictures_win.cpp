@@ -47,32 +47,43 @@ Result<ComPtr<IPicture>> LoadPicture(HINSTANCE instance, int id) {
 }  // namespace
 
 Status PictureSet::Load(HINSTANCE instance) {
+  instance_ = instance;
   for (const PictureSpec& art : kPictures) {
     if (art.picture == Picture::kMonitor) continue;
-    auto picture = LoadPicture(instance, ResourceOf(art.picture));
-    if (!picture) return picture.error();
-    Entry& e = entries_[static_cast<std::size_t>(art.picture)];
-    OLE_HANDLE handle = 0;
-    HRESULT hr = (*picture)->get_Handle(&handle);
-    if (FAILED(hr)) return ComError(hr);
-    e.bitmap = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
-    BITMAP info{};
-    GetObjectW(e.bitmap, sizeof info, &info);
-    e.width = info.bmWidth;
-    e.height = info.bmHeight;
-    e.picture = std::move(picture).value();
+    if (!FindResourceW(instance, MAKEINTRESOURCEW(ResourceOf(art.picture)), RT_RCDATA))
+      return ComError(HRESULT_FROM_WIN32(GetLastError()));
   }
   monitor_.Reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MONITOR), IMAGE_ICON, 16, 16, 0)));
   if (!monitor_) return ComError(HRESULT_FROM_WIN32(GetLastError()));
   return {};
 }
 
+const PictureSet::Entry& PictureSet::Decoded(Picture p) const {
+  Entry& e = entries_[static_cast<std::size_t>(p)];
+  if (e.decoded) return e;
+  e.decoded = true;
+  auto picture = LoadPicture(instance_, ResourceOf(p));
+  OLE_HANDLE handle = 0;
+  if (!picture || FAILED((*picture)->get_Handle(&handle))) return e;
+  e.bitmap = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+  BITMAP info{};
+  GetObjectW(e.bitmap, sizeof info, &info);
+  e.width = info.bmWidth;
+  e.height = info.bmHeight;
+  e.picture = std::move(picture).value();
+  return e;
+}
+
 void PictureSet::Draw(HDC dc, Picture picture, const PixelRect& r) const {
+  RECT shown{}, seen{};
+  const RECT target{r.left, r.top, r.left + r.width, r.top + r.height};
+  const int clip = GetClipBox(dc, &shown);
+  if (clip == NULLREGION || (clip != ERROR && !IntersectRect(&seen, &shown, &target))) return;
   if (picture == Picture::kMonitor) {
     DrawIconEx(dc, r.left, r.top, monitor_.get(), r.width, r.height, 0, nullptr, DI_NORMAL);
     return;
   }
-  const Entry& e = entries_[static_cast<std::size_t>(picture)];
+  const Entry& e = Decoded(picture);
   if (!e.bitmap) return;
   MemoryDc source(CreateCompatibleDC(dc));
   Selected selected(source.get(), e.bitmap);

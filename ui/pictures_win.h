@@ -1,6 +1,8 @@
 // The window's pictures, loaded from the program's resources in their own
 // formats (GIF, JPEG, BMP, icon) and drawn at their own size, scaled only
-// where the screen is not at 96 pixels per inch.
+// where the screen is not at 96 pixels per inch. A picture is decoded the
+// first time it is drawn where it can be seen, so that start-up pays only
+// for what the first screen shows.
 #pragma once
 
 #include <windows.h>
@@ -18,8 +20,10 @@ namespace varnello::ui {
 
 class PictureSet {
  public:
-  // Loads every picture; fails if one cannot be read.
+  // Finds every picture among the resources; fails if one is missing.
   Status Load(HINSTANCE instance);
+  // Draws nothing, and decodes nothing, where `where` lies outside what
+  // the DC can show; a picture that cannot be decoded is not drawn.
   void Draw(HDC dc, Picture picture, const PixelRect& where) const;
 
  private:
@@ -27,8 +31,12 @@ class PictureSet {
     ComPtr<IPicture> picture;  // owns the bitmap
     HBITMAP bitmap = nullptr;
     int width = 0, height = 0;
+    bool decoded = false;  // tried, whether or not it worked
   };
-  std::array<Entry, 10> entries_;
+  const Entry& Decoded(Picture picture) const;
+
+  HINSTANCE instance_ = nullptr;
+  mutable std::array<Entry, 10> entries_;
   Icon monitor_;
 };
 

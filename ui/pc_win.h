@@ -27,9 +27,22 @@ class Pc {
   // tests so that clicking a link starts nothing.
   using StartFn = std::function<Status(std::wstring_view command_line, int window_style)>;
 
+  // When the load handler's steps after hiding the progress frame (the
+  // announcement page, the icon and the welcome balloon) run: before the
+  // window is shown, or in one block once it has been painted and the
+  // program has first become idle, so that the window appears as soon as
+  // a bare one would.
+  enum class LoadTiming { kBeforeShowing, kAfterFirstPaint };
+
   // Creates the window with all its controls, runs its load handler and
   // shows it. The window lives until the program ends.
-  static Result<Pc*> Create(HINSTANCE instance, int show, StartFn start = {});
+  static Result<Pc*> Create(HINSTANCE instance, int show, StartFn start = {},
+                            LoadTiming timing = LoadTiming::kBeforeShowing);
+
+  // Runs the rest of the load handler now if it has not run yet. Every
+  // handler of the user's actions calls it first, so none runs before the
+  // window has been loaded.
+  void EnsureStarted();
 
   HWND hwnd() const { return hwnd_; }
   int dpi() const { return dpi_; }
@@ -59,12 +72,14 @@ class Pc {
   void OnLButtonUp(LPARAM lparam);
   bool OnSetCursor(WPARAM wparam, LPARAM lparam);
   void OnSize(WPARAM wparam);
+  void OnTimer(WPARAM wparam);
   void OnDpiChanged(int dpi, const RECT& suggested);
   LRESULT OnCopyData(const COPYDATASTRUCT& data);
   void OnFramePaint(HWND frame);
 
   // Events, named after the control and the event.
   Status Form_Load();
+  void Form_LoadRest();
   void Form_Resize();
   void Form_MouseMove(int button, int shift, float x, float y, bool from_icon);
   void Form_QueryUnload();
@@ -100,6 +115,7 @@ class Pc {
   int dpi_ = kDesignDpi;
   UINT taskbar_created_ = 0;
   bool surveying_ = false;
+  bool loaded_ = false;  // the load handler has run to its end
   int pressed_ = -1;  // control under a held left button
 
   std::array<std::u16string, kControlCount> captions_;

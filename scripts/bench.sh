@@ -8,8 +8,9 @@
 # usage: bench.sh [SURVEY_RUNS (15; 0 skips the survey)] [STARTUP_RUNS (9)]
 #
 # 64-bit programs run under /usr/lib/wine/wine64; 32-bit ones under
-# scripts/wine-i686 and scripts/wineserver-i686 where these exist, and are
-# reported missing otherwise.
+# scripts/wine-i686 and scripts/wineserver-i686 (or VARNELLO_WINE_I686 and
+# VARNELLO_WINESERVER_I686) where these exist, and are reported missing
+# otherwise.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${VARNELLO_BUILD_DIR:-$here/build}"
@@ -63,4 +64,5 @@ bench_arch() {  # arch, build dir, toolchain, wine, wineserver
 }
 
 bench_arch x86_64 bench-win64 toolchain-x86_64-w64-mingw32.cmake /usr/lib/wine/wine64 /usr/lib/wine/wineserver64
-bench_arch i686 bench-win32 toolchain-i686-w64-mingw32.cmake "$here/scripts/wine-i686" "$here/scripts/wineserver-i686"
+bench_arch i686 bench-win32 toolchain-i686-w64-mingw32.cmake "${VARNELLO_WINE_I686:-$here/scripts/wine-i686}" \
+  "${VARNELLO_WINESERVER_I686:-$here/scripts/wineserver-i686}"

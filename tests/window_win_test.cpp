@@ -17,8 +17,10 @@
 
 #include "survey/utf.h"
 #include "tray/tray_win.h"
+#include "ui/gif.h"
 #include "ui/pc_win.h"
 #include "ui/pictures_win.h"
+#include "ui/resource_ids.h"
 #include "ui/web_view_win.h"
 
 namespace varnello {
@@ -251,6 +253,43 @@ TEST(Pictures, EachDrawsWhereSeenAndNothingOffTheCanvas) {
     const ui::PixelRect at{2, 2, art.width, art.height};
     pictures.Draw(dc.get(), art.picture, at);
     EXPECT_GT(painted(at), art.width * art.height / 4) << art.file;
+  }
+}
+
+// The program reads its GIFs itself: the pixels must be the system picture
+// object's, and data cut short anywhere must be refused, not overrun.
+TEST(Pictures, GifsReadAsTheSystemReadsThem) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  for (int id : {IDP_BACKGROUND, IDP_DARK_BUTTON, IDP_DARK_BUTTON_LOW}) {
+    SCOPED_TRACE(id);
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), RT_RCDATA);
+    ASSERT_NE(found, nullptr);
+    const auto* data = static_cast<const std::uint8_t*>(LockResource(LoadResource(instance, found)));
+    const DWORD size = SizeofResource(instance, found);
+    auto ours = ui::DecodeGif(data, size);
+    ASSERT_TRUE(ours.has_value());
+
+    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+    std::memcpy(GlobalLock(copy), data, size);
+    GlobalUnlock(copy);
+    ComPtr<IStream> stream;
+    ASSERT_EQ(CreateStreamOnHGlobal(copy, TRUE, stream.Receive()), S_OK);
+    ComPtr<IPicture> picture;
+    ASSERT_EQ(OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture, picture.ReceiveVoid()), S_OK);
+    OLE_HANDLE handle = 0;
+    ASSERT_EQ(picture->get_Handle(&handle), S_OK);
+    ui::MemoryDc dc(CreateCompatibleDC(nullptr));
+    ui::Selected selected(dc.get(), reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)));
+    int differing = 0;
+    for (int y = 0; y < ours->height; ++y)
+      for (int x = 0; x < ours->width; ++x) {
+        const std::uint32_t p = ours->pixels[static_cast<std::size_t>(y * ours->width + x)];
+        differing += GetPixel(dc.get(), x, y) != RGB(p >> 16, (p >> 8) & 0xFF, p & 0xFF);
+      }
+    EXPECT_EQ(differing, 0);
+
+    for (DWORD cut = 0; cut + 1 < size; cut += cut < 64 ? 1 : 97)
+      EXPECT_FALSE(ui::DecodeGif(data, cut).has_value()) << "cut at " << cut;
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ui/gif.h"
 #include "ui/resource_ids.h"
 
 namespace varnello::ui {
@@ -21,11 +22,38 @@ int ResourceOf(Picture p) {
   }
 }
 
-Result<ComPtr<IPicture>> LoadPicture(HINSTANCE instance, int id) {
+struct Bytes {
+  const void* data = nullptr;
+  DWORD size = 0;
+};
+
+Bytes ResourceBytes(HINSTANCE instance, int id) {
   HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), RT_RCDATA);
-  if (!found) return ComError(HRESULT_FROM_WIN32(GetLastError()));
-  const DWORD size = SizeofResource(instance, found);
+  if (!found) return {};
   const void* data = LockResource(LoadResource(instance, found));
+  return data ? Bytes{data, SizeofResource(instance, found)} : Bytes{};
+}
+
+bool IsGif(const Bytes& b) { return b.size >= 6 && std::memcmp(b.data, "GIF8", 4) == 0; }
+
+// A top-down 32-bit DIB with the decoded pixels.
+HBITMAP BitmapOf(const GifImage& image) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = image.width;
+  info.bmiHeader.biHeight = -image.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap && bits) std::memcpy(bits, image.pixels.data(), image.pixels.size() * sizeof image.pixels[0]);
+  return bitmap;
+}
+
+Result<ComPtr<IPicture>> LoadPicture(const Bytes& bytes) {
+  const void* data = bytes.data;
+  const DWORD size = bytes.size;
   if (!data || !size) return ComError(E_FAIL);
   // The stream owns a copy and frees it when released.
   HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
@@ -62,7 +90,20 @@ const PictureSet::Entry& PictureSet::Decoded(Picture p) const {
   Entry& e = entries_[static_cast<std::size_t>(p)];
   if (e.decoded) return e;
   e.decoded = true;
-  auto picture = LoadPicture(instance_, ResourceOf(p));
+  const Bytes bytes = ResourceBytes(instance_, ResourceOf(p));
+  // GIFs are read here: for them the system's picture object loads the
+  // imaging codecs, which would cost the first paint more than all the
+  // other pictures together.
+  if (IsGif(bytes)) {
+    if (auto image = DecodeGif(static_cast<const std::uint8_t*>(bytes.data), bytes.size)) {
+      e.owned.Reset(BitmapOf(*image));
+      e.bitmap = e.owned.get();
+      e.width = image->width;
+      e.height = image->height;
+    }
+    return e;
+  }
+  auto picture = LoadPicture(bytes);
   OLE_HANDLE handle = 0;
   if (!picture || FAILED((*picture)->get_Handle(&handle))) return e;
   e.bitmap = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));

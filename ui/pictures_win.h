@@ -28,7 +28,8 @@ class PictureSet {
 
  private:
   struct Entry {
-    ComPtr<IPicture> picture;  // owns the bitmap
+    ComPtr<IPicture> picture;  // owns the bitmap, or
+    Bitmap owned;              // does, for a picture read here
     HBITMAP bitmap = nullptr;
     int width = 0, height = 0;
     bool decoded = false;  // tried, whether or not it worked

@@ -23,7 +23,10 @@
 #include "ui/accessible_tree.h"
 #include "tray/message_filter_win.h"
 #include "tray/tray_win.h"
+#include "ui/gif.h"
 #include "ui/pc_win.h"
+#include "ui/pictures_win.h"
+#include "ui/resource_ids.h"
 #include "ui/web_view_win.h"
 
 namespace varnello {
@@ -299,6 +302,72 @@ TEST(Window, ProgressFrameAndCaptions) {
   wchar_t title[64];
   GetWindowTextW(pc->hwnd(), title, 64);
   EXPECT_STREQ(title, L"Varnello v1.0");
+}
+
+// Pictures are decoded when first drawn where they can be seen, so a
+// picture that does not decode no longer stops the window at start: each
+// must draw, and one off the canvas draws nothing.
+TEST(Pictures, EachDrawsWhereSeenAndNothingOffTheCanvas) {
+  ui::PictureSet pictures;
+  ASSERT_TRUE(pictures.Load(GetModuleHandleW(nullptr)).ok());
+  HDC screen = GetDC(nullptr);
+  ui::MemoryDc dc(CreateCompatibleDC(screen));
+  ui::Bitmap canvas(CreateCompatibleBitmap(screen, 480, 180));
+  ReleaseDC(nullptr, screen);
+  ui::Selected selected(dc.get(), canvas.get());
+  ui::Brush magenta(CreateSolidBrush(RGB(255, 0, 255)));
+  auto painted = [&](const ui::PixelRect& r) {
+    int n = 0;
+    for (int y = r.top; y < r.top + r.height; ++y)
+      for (int x = r.left; x < r.left + r.width; ++x) n += GetPixel(dc.get(), x, y) != RGB(255, 0, 255);
+    return n;
+  };
+  const RECT all{0, 0, 480, 180};
+  for (const ui::PictureSpec& art : ui::kPictures) {
+    FillRect(dc.get(), &all, magenta.get());
+    pictures.Draw(dc.get(), art.picture, {480, 0, art.width, art.height});
+    EXPECT_EQ(painted({0, 0, 480, 180}), 0) << art.file;
+    const ui::PixelRect at{2, 2, art.width, art.height};
+    pictures.Draw(dc.get(), art.picture, at);
+    EXPECT_GT(painted(at), art.width * art.height / 4) << art.file;
+  }
+}
+
+// The program reads its GIFs itself: the pixels must be the system picture
+// object's, and data cut short anywhere must be refused, not overrun.
+TEST(Pictures, GifsReadAsTheSystemReadsThem) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  for (int id : {IDP_BACKGROUND, IDP_DARK_BUTTON, IDP_DARK_BUTTON_LOW}) {
+    SCOPED_TRACE(id);
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), RT_RCDATA);
+    ASSERT_NE(found, nullptr);
+    const auto* data = static_cast<const std::uint8_t*>(LockResource(LoadResource(instance, found)));
+    const DWORD size = SizeofResource(instance, found);
+    auto ours = ui::DecodeGif(data, size);
+    ASSERT_TRUE(ours.has_value());
+
+    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+    std::memcpy(GlobalLock(copy), data, size);
+    GlobalUnlock(copy);
+    ComPtr<IStream> stream;
+    ASSERT_EQ(CreateStreamOnHGlobal(copy, TRUE, stream.Receive()), S_OK);
+    ComPtr<IPicture> picture;
+    ASSERT_EQ(OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture, picture.ReceiveVoid()), S_OK);
+    OLE_HANDLE handle = 0;
+    ASSERT_EQ(picture->get_Handle(&handle), S_OK);
+    ui::MemoryDc dc(CreateCompatibleDC(nullptr));
+    ui::Selected selected(dc.get(), reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)));
+    int differing = 0;
+    for (int y = 0; y < ours->height; ++y)
+      for (int x = 0; x < ours->width; ++x) {
+        const std::uint32_t p = ours->pixels[static_cast<std::size_t>(y * ours->width + x)];
+        differing += GetPixel(dc.get(), x, y) != RGB(p >> 16, (p >> 8) & 0xFF, p & 0xFF);
+      }
+    EXPECT_EQ(differing, 0);
+
+    for (DWORD cut = 0; cut + 1 < size; cut += cut < 64 ? 1 : 97)
+      EXPECT_FALSE(ui::DecodeGif(data, cut).has_value()) << "cut at " << cut;
+  }
 }
 
 // --- The web view's host ------------------------------------------------------
@@ -786,17 +855,32 @@ int Child(const std::string& how, const char* trail_path) {
   ui::Pc::StartFn start = [how](std::wstring_view, int) -> Status {
     if (how == "linkfail") return ComError(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     if (how == "linkthrow") throw std::bad_alloc();
+    std::fprintf(g_trail, "start\n");
+    std::fflush(g_trail);
     return {};
   };
   ui::Pc::PlatformFn platform = [how] {
     return std::unique_ptr<SurveyPlatform>(std::make_unique<NoService>(how == "surveythrow"));
   };
-  auto pc = ui::Pc::Create(GetModuleHandleW(nullptr), SW_SHOW, start, platform);
+  // "late", "early", "hidden": the load handler finishes after the first paint.
+  const bool deferred = how == "late" || how == "early" || how == "hidden";
+  auto pc = ui::Pc::Create(GetModuleHandleW(nullptr), how == "hidden" ? SW_HIDE : SW_SHOW, start, platform,
+                           deferred ? ui::Pc::LoadTiming::kAfterFirstPaint : ui::Pc::LoadTiming::kBeforeShowing);
   if (!pc) return 5;
   HWND hwnd = (*pc)->hwnd();
   std::fprintf(g_trail, "window %p\n", static_cast<void*>(hwnd));
   std::fflush(g_trail);
   if (how == "close") PostMessageW(hwnd, WM_CLOSE, 0, 0);
+  if (how == "late" || how == "hidden") {
+    Pump();
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+  }
+  if (how == "early") {  // queued before the window has handled anything
+    const LPARAM update = MAKELPARAM(420, 356);
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, update);
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, update);
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+  }
   if (how == "endsession") PostMessageW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
   if (how == "linkfail" || how == "linkthrow" || how == "surveythrow") {
     SetTimer(nullptr, 0, 200, AnswerMessageBox);
@@ -944,6 +1028,34 @@ TEST(Ending, AnExceptionIsShownThenEnds) {
     EXPECT_NE(message.find("0x8007000E"), std::string::npos) << message;
     EXPECT_EQ(e.trail.back().substr(0, 7), "2 16 1 ") << "the icon goes with the program";
   }
+}
+
+// The trail in short: which call of the shell, or what else happened.
+std::vector<std::string> Steps(const Ending& e) {
+  std::vector<std::string> steps;
+  for (const std::string& l : e.trail) {
+    if (l.rfind("0 7 1 ", 0) == 0) steps.push_back("add");
+    else if (l.rfind("1 16 1 ", 0) == 0) steps.push_back("balloon");
+    else if (l.rfind("2 ", 0) == 0) steps.push_back("delete");
+    else steps.push_back(l.substr(0, l.find(' ')));
+  }
+  return steps;
+}
+
+// Finishing the load handler after the first paint: the window is shown
+// first, and the rest runs in order, by itself, or before a click or a
+// close request that comes first; at once for a window that starts hidden.
+TEST(Loading, AfterTheFirstPaintInOrderAndBeforeAnyHandler) {
+  using V = std::vector<std::string>;
+  Ending late = RunChild("late");
+  EXPECT_EQ(late.exit_code, 0u);
+  EXPECT_EQ(Steps(late), (V{"window", "add", "balloon", "delete"}));
+  Ending early = RunChild("early");
+  EXPECT_EQ(early.exit_code, 0u);
+  EXPECT_EQ(Steps(early), (V{"window", "add", "balloon", "start", "delete"}));
+  Ending hidden = RunChild("hidden");
+  EXPECT_EQ(hidden.exit_code, 0u);
+  EXPECT_EQ(Steps(hidden), (V{"add", "balloon", "window", "delete"}));
 }
 
 // Which cursor the window sets with the pointer at a client point.

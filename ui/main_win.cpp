@@ -9,7 +9,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
   varnello::ui::LimitSearchPaths();
   // The web view needs OLE on this thread, and the survey COM.
   if (FAILED(OleInitialize(nullptr))) return 1;
-  auto pc = varnello::ui::Pc::Create(instance, show, varnello::ui::ProbeStartFunction());
+  auto pc = varnello::ui::Pc::Create(instance, show, varnello::ui::ProbeStartFunction(), {},
+                                     varnello::ui::Pc::LoadTiming::kAfterFirstPaint);
   if (!pc) return 1;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

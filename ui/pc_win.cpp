@@ -27,6 +27,7 @@ constexpr wchar_t kFrameClass[] = L"VarnelloFrame";
 constexpr Colour kWhite = 0xFFFFFF;
 constexpr Colour kDarkGrey = 0x404040;
 constexpr int kFontPoints = 9;
+constexpr UINT_PTR kLoadTimer = 1;
 
 std::wstring Wide(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
 
@@ -117,7 +118,7 @@ Pc::Pc(HINSTANCE instance, StartFn start, PlatformFn platform)
   jiance_colour_ = *kControls[kJiance].colour;
 }
 
-Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start, PlatformFn platform) {
+Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start, PlatformFn platform, LoadTiming timing) {
   WNDCLASSEXW frame_class{};
   frame_class.cbSize = sizeof frame_class;
   frame_class.lpfnWndProc = FrameProc;
@@ -160,11 +161,17 @@ Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start, PlatformFn p
   owner.release();  // the window now holds it, for the life of the program
   try {
     pc->Check(pc->Form_Load());
+    if (timing == LoadTiming::kBeforeShowing) pc->EnsureStarted();
+    ShowWindow(hwnd, show);
+    UpdateWindow(hwnd);
+    // A timer, unlike a posted message, lets the program count as idle with
+    // the window painted before the rest of the load handler runs. A window
+    // that starts hidden is never painted, so nothing is waited for.
+    if (!pc->loaded_ && (!IsWindowVisible(hwnd) || !SetTimer(hwnd, kLoadTimer, USER_TIMER_MINIMUM, nullptr)))
+      pc->EnsureStarted();
   } catch (...) {
     pc->Fail();
   }
-  ShowWindow(hwnd, show);
-  UpdateWindow(hwnd);
   return pc;
 }
 
@@ -186,7 +193,7 @@ LRESULT CALLBACK Pc::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
 
 LRESULT Pc::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   if (taskbar_created_ && message == taskbar_created_) {
-    tray::ReAddTrayIcon();
+    if (loaded_) tray::ReAddTrayIcon();  // otherwise the load handler adds it
     return 0;
   }
   switch (message) {
@@ -217,6 +224,9 @@ LRESULT Pc::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       break;
     case WM_SIZE:
       OnSize(wparam);
+      return 0;
+    case WM_TIMER:
+      OnTimer(wparam);
       return 0;
     case 0x02E0:  // WM_DPICHANGED
       OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
@@ -266,8 +276,6 @@ bool Pc::OnCreate() {
   SetWindowLongPtrW(frame1_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(frame2_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   ApplyDpi();
-  // Without a browser control the strip stays white; the rest works.
-  gonggao_ = WebView::Create(frame2_, ToRect(RectOf(kGonggao)));
   return true;
 }
 
@@ -518,6 +526,7 @@ void Pc::OnMouseMove(WPARAM wparam, LPARAM lparam) {
   POINT pointer{GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
   ScreenToClient(hwnd_, &pointer);
   if (tray::IsIconNotification(sent, x, y, pointer.x, pointer.y)) {
+    EnsureStarted();
     const float tpp = tray::TwipsPerPixel(dpi_);
     Form_MouseMove(button, shift, static_cast<float>(LOWORD(lparam)) * tpp,
                    static_cast<float>(HIWORD(lparam)) * tpp, true);
@@ -560,8 +569,9 @@ void Pc::OnLButtonUp(LPARAM lparam) {
   if (event == ClickEvent::kClick) Click(ClickableAt(lparam));
 }
 
-// The Click event of a control that has one.
+// The Click event of a control that has one; the window is loaded first.
 void Pc::Click(int control) {
+  EnsureStarted();
   if (control == kJiance) Check(jiance_Click());
   if (control == kImage5) Check(Image5_Click());
   if (control == kUpdate) Check(update_Click());
@@ -583,7 +593,12 @@ void Pc::OnSize(WPARAM wparam) {
   Form_Resize();
 }
 
+void Pc::OnTimer(WPARAM wparam) {
+  if (wparam == kLoadTimer) EnsureStarted();
+}
+
 LRESULT Pc::OnCopyData(const COPYDATASTRUCT& data) {
+  EnsureStarted();  // what the probe reads or sets is the loaded window
   return HandleProbeMessage(*this, data) ? TRUE : FALSE;
 }
 
@@ -602,14 +617,27 @@ void Pc::OnAccessibleAction(WPARAM control) { Click(static_cast<int>(control)); 
 
 // --- Events ------------------------------------------------------------------
 
-Status Pc::Form_Load() {
-  if (Status s = SetFrame1Visible(false); !s) return s;
+// Hides the progress frame, before the window is first shown; the other
+// steps follow in Form_LoadRest, when Create or EnsureStarted calls it.
+Status Pc::Form_Load() { return SetFrame1Visible(false); }
+
+void Pc::EnsureStarted() {
+  if (loaded_) return;
+  loaded_ = true;
+  KillTimer(hwnd_, kLoadTimer);
+  Form_LoadRest();
+}
+
+// The announcement page (in a view made here, so that its cost too comes
+// after the first paint), the icon, and the welcome balloon, in this order.
+void Pc::Form_LoadRest() {
+  // Without a browser control the strip stays white; the rest works.
+  gonggao_ = WebView::Create(frame2_, ToRect(RectOf(kGonggao)));
   if (gonggao_) gonggao_->Navigate(Wide(AnnouncementAddress()));
   const std::wstring module = ModulePath();
   const std::u16string app_path = AppPathOf(std::u16string(module.begin(), module.end()));
   tray::AddTrayIcon(hwnd_, Wide(IconPathOf(app_path)), Text(IDS_TIP));
   tray::ShowBalloon(hwnd_, Text(IDS_WELCOME), Text(IDS_NOTICE_TITLE), tray::kNiifInfo);
-  return {};
 }
 
 void Pc::Form_Resize() {
@@ -637,6 +665,7 @@ void Pc::Form_MouseMove(int button, int shift, float x, float y, bool from_icon)
 }
 
 void Pc::Form_QueryUnload() {
+  EnsureStarted();
   tray::DeleteTrayIcon();
   End();
 }

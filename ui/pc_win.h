@@ -32,9 +32,22 @@ class Pc {
   // Makes the platform a survey runs against; replaced in tests.
   using PlatformFn = std::function<std::unique_ptr<SurveyPlatform>()>;
 
+  // When the load handler's steps after hiding the progress frame (the
+  // announcement page, the icon and the welcome balloon) run: before the
+  // window is shown, or in one block once it has been painted and the
+  // program has first become idle, so that the window appears as soon as
+  // a bare one would.
+  enum class LoadTiming { kBeforeShowing, kAfterFirstPaint };
+
   // Creates the window with all its controls, runs its load handler and
   // shows it. The window lives until the program ends.
-  static Result<Pc*> Create(HINSTANCE instance, int show, StartFn start = {}, PlatformFn platform = {});
+  static Result<Pc*> Create(HINSTANCE instance, int show, StartFn start = {}, PlatformFn platform = {},
+                            LoadTiming timing = LoadTiming::kBeforeShowing);
+
+  // Runs the rest of the load handler now if it has not run yet. Every
+  // handler of the user's actions calls it first, so none runs before the
+  // window has been loaded.
+  void EnsureStarted();
 
   HWND hwnd() const { return hwnd_; }
   int dpi() const { return dpi_; }
@@ -67,6 +80,7 @@ class Pc {
   void Click(int control);
   bool OnSetCursor(WPARAM wparam, LPARAM lparam);
   void OnSize(WPARAM wparam);
+  void OnTimer(WPARAM wparam);
   void OnDpiChanged(int dpi, const RECT& suggested);
   bool OnGetDpiScaledSize(int dpi, SIZE& size) const;
   LRESULT OnCopyData(const COPYDATASTRUCT& data);
@@ -76,6 +90,7 @@ class Pc {
 
   // Events, named after the control and the event.
   Status Form_Load();
+  void Form_LoadRest();
   void Form_Resize();
   void Form_MouseMove(int button, int shift, float x, float y, bool from_icon);
   void Form_QueryUnload();
@@ -123,6 +138,7 @@ class Pc {
   UINT taskbar_created_ = 0;
   bool surveying_ = false;
   ClickTracker clicks_;
+  bool loaded_ = false;  // the load handler has run to its end
 
   std::array<std::u16string, kControlCount> captions_;
   Visibility visible_;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ui/gif.h"
 #include "ui/resource_ids.h"
 
 namespace varnello::ui {
@@ -21,11 +22,38 @@ int ResourceOf(Picture p) {
   }
 }
 
-Result<ComPtr<IPicture>> LoadPicture(HINSTANCE instance, int id) {
+struct Bytes {
+  const void* data = nullptr;
+  DWORD size = 0;
+};
+
+Bytes ResourceBytes(HINSTANCE instance, int id) {
   HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), RT_RCDATA);
-  if (!found) return ComError(HRESULT_FROM_WIN32(GetLastError()));
-  const DWORD size = SizeofResource(instance, found);
+  if (!found) return {};
   const void* data = LockResource(LoadResource(instance, found));
+  return data ? Bytes{data, SizeofResource(instance, found)} : Bytes{};
+}
+
+bool IsGif(const Bytes& b) { return b.size >= 6 && std::memcmp(b.data, "GIF8", 4) == 0; }
+
+// A top-down 32-bit DIB with the decoded pixels.
+HBITMAP BitmapOf(const GifImage& image) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = image.width;
+  info.bmiHeader.biHeight = -image.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap && bits) std::memcpy(bits, image.pixels.data(), image.pixels.size() * sizeof image.pixels[0]);
+  return bitmap;
+}
+
+Result<ComPtr<IPicture>> LoadPicture(const Bytes& bytes) {
+  const void* data = bytes.data;
+  const DWORD size = bytes.size;
   if (!data || !size) return ComError(E_FAIL);
   // The stream owns a copy and frees it when released.
   HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
@@ -54,38 +82,63 @@ int ScaledResource(int id, int art_dpi) {
 
 Status PictureSet::Load(HINSTANCE instance, int dpi) {
   const int art_dpi = ArtDpiFor(dpi);
-  std::array<Entry, 10> entries;
   for (const PictureSpec& art : kPictures) {
     if (art.picture == Picture::kMonitor) continue;
-    auto picture = LoadPicture(instance, ScaledResource(ResourceOf(art.picture), art_dpi));
-    if (!picture) return picture.error();
-    Entry& e = entries[static_cast<std::size_t>(art.picture)];
-    OLE_HANDLE handle = 0;
-    HRESULT hr = (*picture)->get_Handle(&handle);
-    if (FAILED(hr)) return ComError(hr);
-    e.bitmap = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
-    BITMAP info{};
-    GetObjectW(e.bitmap, sizeof info, &info);
-    e.width = info.bmWidth;
-    e.height = info.bmHeight;
-    e.picture = std::move(picture).value();
+    if (!FindResourceW(instance, MAKEINTRESOURCEW(ScaledResource(ResourceOf(art.picture), art_dpi)), RT_RCDATA))
+      return ComError(HRESULT_FROM_WIN32(GetLastError()));
   }
   const int side = ArtPixels(16, art_dpi);
   Icon monitor(static_cast<HICON>(
       LoadImageW(instance, MAKEINTRESOURCEW(ScaledResource(IDI_MONITOR, art_dpi)), IMAGE_ICON, side, side, 0)));
   if (!monitor) return ComError(HRESULT_FROM_WIN32(GetLastError()));
-  entries_ = std::move(entries);
+  // What was decoded for another density is dropped, and decoded again when
+  // next drawn.
+  instance_ = instance;
+  entries_ = {};
   monitor_ = std::move(monitor);
   art_dpi_ = art_dpi;
   return {};
 }
 
+const PictureSet::Entry& PictureSet::Decoded(Picture p) const {
+  Entry& e = entries_[static_cast<std::size_t>(p)];
+  if (e.decoded) return e;
+  e.decoded = true;
+  const Bytes bytes = ResourceBytes(instance_, ScaledResource(ResourceOf(p), art_dpi_));
+  // GIFs are read here: for them the system's picture object loads the
+  // imaging codecs, which would cost the first paint more than all the
+  // other pictures together.
+  if (IsGif(bytes)) {
+    if (auto image = DecodeGif(static_cast<const std::uint8_t*>(bytes.data), bytes.size)) {
+      e.owned.Reset(BitmapOf(*image));
+      e.bitmap = e.owned.get();
+      e.width = image->width;
+      e.height = image->height;
+    }
+    return e;
+  }
+  auto picture = LoadPicture(bytes);
+  OLE_HANDLE handle = 0;
+  if (!picture || FAILED((*picture)->get_Handle(&handle))) return e;
+  e.bitmap = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+  BITMAP info{};
+  GetObjectW(e.bitmap, sizeof info, &info);
+  e.width = info.bmWidth;
+  e.height = info.bmHeight;
+  e.picture = std::move(picture).value();
+  return e;
+}
+
 void PictureSet::Draw(HDC dc, Picture picture, const PixelRect& r) const {
+  RECT shown{}, seen{};
+  const RECT target{r.left, r.top, r.left + r.width, r.top + r.height};
+  const int clip = GetClipBox(dc, &shown);
+  if (clip == NULLREGION || (clip != ERROR && !IntersectRect(&seen, &shown, &target))) return;
   if (picture == Picture::kMonitor) {
     DrawIconEx(dc, r.left, r.top, monitor_.get(), r.width, r.height, 0, nullptr, DI_NORMAL);
     return;
   }
-  const Entry& e = entries_[static_cast<std::size_t>(picture)];
+  const Entry& e = Decoded(picture);
   if (!e.bitmap) return;
   MemoryDc source(CreateCompatibleDC(dc));
   Selected selected(source.get(), e.bitmap);

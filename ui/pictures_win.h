@@ -1,7 +1,9 @@
 // The window's pictures, loaded from the program's resources in their own
 // formats (GIF, JPEG, BMP, icon). The art is drawn for 100, 125, 150 and 200
 // per cent; the set holds the drawing that serves the window's density and
-// draws it at its own size there, scaled only at densities in between.
+// draws it at its own size there, scaled only at densities in between. A
+// picture is decoded the first time it is drawn where it can be seen, so
+// that start-up pays only for what the first screen shows.
 #pragma once
 
 #include <windows.h>
@@ -19,21 +21,28 @@ namespace varnello::ui {
 
 class PictureSet {
  public:
-  // Loads every picture as drawn for the density that serves `dpi`; fails,
-  // keeping what it held, if one cannot be read. Called again when the
-  // window's density changes.
+  // Finds every picture drawn for the density that serves `dpi` among the
+  // resources; fails, keeping what it held, if one is missing. Called again
+  // when the window's density changes.
   Status Load(HINSTANCE instance, int dpi = kDesignDpi);
+  // Draws nothing, and decodes nothing, where `where` lies outside what
+  // the DC can show; a picture that cannot be decoded is not drawn.
   void Draw(HDC dc, Picture picture, const PixelRect& where) const;
   // The density the loaded art was drawn for.
   int art_dpi() const { return art_dpi_; }
 
  private:
   struct Entry {
-    ComPtr<IPicture> picture;  // owns the bitmap
+    ComPtr<IPicture> picture;  // owns the bitmap, or
+    Bitmap owned;              // does, for a picture read here
     HBITMAP bitmap = nullptr;
     int width = 0, height = 0;
+    bool decoded = false;  // tried, whether or not it worked
   };
-  std::array<Entry, 10> entries_;
+  const Entry& Decoded(Picture picture) const;
+
+  HINSTANCE instance_ = nullptr;
+  mutable std::array<Entry, 10> entries_;
   Icon monitor_;
   int art_dpi_ = kDesignDpi;
 };

@@ -10,7 +10,7 @@
 namespace varnello::ui {
 namespace {
 
-const ControlSpec& Spec(ControlId id) { return kControls[static_cast<std::size_t>(id)]; }
+const ControlSpec& Design(ControlId id) { return kControls[static_cast<std::size_t>(id)]; }
 
 bool IsResult(ControlId id) {
   for (ControlId r : kResultLabels)
@@ -20,7 +20,7 @@ bool IsResult(ControlId id) {
 
 // The caption label just left of a result on its row, as the eye reads it.
 std::u16string CaptionBeside(ControlId result) {
-  const TwipsRect& r = Spec(result).twips;
+  const TwipsRect& r = Design(result).twips;
   int best = -1;
   for (int i = 0; i < kControlCount; ++i) {
     const ControlSpec& c = kControls[static_cast<std::size_t>(i)];
@@ -43,7 +43,7 @@ TEST(AccessibleTree, ResultsInReadingOrderNamedByTheirCaptions) {
     const AccessibleItem& item = ItemOf(child);
     EXPECT_EQ(ChildIdOf(item.control), child);
     if (!IsResult(item.control)) continue;
-    SCOPED_TRACE(Spec(item.control).name);
+    SCOPED_TRACE(Design(item.control).name);
     results.insert(item.control);
     EXPECT_EQ(item.role, AccessibleRole::kStaticText);
     EXPECT_TRUE(item.has_value);
@@ -53,7 +53,7 @@ TEST(AccessibleTree, ResultsInReadingOrderNamedByTheirCaptions) {
     }
     EXPECT_EQ(ToUtf8(item.name), ToUtf8(Trimmed(CaptionBeside(item.control))));
     // The panel row by row, left to right.
-    const TwipsRect& here = Spec(item.control).twips;
+    const TwipsRect& here = Design(item.control).twips;
     if (previous) {
       EXPECT_TRUE(here.top > previous->top || (here.top == previous->top && here.left > previous->left));
     }
@@ -83,11 +83,11 @@ TEST(AccessibleTree, OnlyWhatCarriesMeaningIsShown) {
   EXPECT_EQ(ChildIdOf(kNeida), kSelf);
   EXPECT_EQ(ChildIdOf(kLabel4), kSelf) << "captions name the results; they are not read twice";
   EXPECT_EQ(ItemOf(ChildIdOf(kJiance)).role, AccessibleRole::kPushButton);
-  EXPECT_EQ(ToUtf8(ItemOf(ChildIdOf(kJiance)).name), ToUtf8(Trimmed(std::u16string(Spec(kJiance).caption))));
+  EXPECT_EQ(ToUtf8(ItemOf(ChildIdOf(kJiance)).name), ToUtf8(Trimmed(std::u16string(Design(kJiance).caption))));
   EXPECT_EQ(ItemOf(ChildIdOf(kUpdate)).role, AccessibleRole::kLink);
   EXPECT_EQ(ItemOf(ChildIdOf(kImage5)).role, AccessibleRole::kLink);
-  EXPECT_EQ(ToUtf8(ItemOf(ChildIdOf(kUpdate)).name), ToUtf8(Spec(kUpdate).caption));
-  EXPECT_EQ(ToUtf8(ItemOf(ChildIdOf(kLabel5)).name), ToUtf8(Spec(kLabel5).caption));
+  EXPECT_EQ(ToUtf8(ItemOf(ChildIdOf(kUpdate)).name), ToUtf8(Design(kUpdate).caption));
+  EXPECT_EQ(ToUtf8(ItemOf(ChildIdOf(kLabel5)).name), ToUtf8(Design(kLabel5).caption));
   EXPECT_EQ(ToUtf8(ItemOf(ChildIdOf(kFrame1)).name), "检测中……");
 }
 

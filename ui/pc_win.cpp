@@ -564,9 +564,10 @@ void Pc::OnLButtonDown(LPARAM lparam, bool second_press) {
 // A click: the left button pressed and released over the same control.
 void Pc::OnLButtonUp(LPARAM lparam) {
   const bool held = clicks_.pressed() >= 0;
-  const ClickEvent event = clicks_.Release(ClickableAt(lparam));
+  const int control = ClickableAt(lparam);
+  const ClickEvent event = clicks_.Release(control);
   if (held) ReleaseCapture();
-  if (event == ClickEvent::kClick) Click(ClickableAt(lparam));
+  if (event == ClickEvent::kClick) Click(control);
 }
 
 // The Click event of a control that has one; the window is loaded first.

@@ -333,40 +333,76 @@ TEST(Pictures, EachDrawsWhereSeenAndNothingOffTheCanvas) {
   }
 }
 
-// The program reads its GIFs itself: the pixels must be the system picture
-// object's, and data cut short anywhere must be refused, not overrun.
-TEST(Pictures, GifsReadAsTheSystemReadsThem) {
+// The system picture object's reading of a picture resource: its bitmap
+// drawn on a screen-compatible canvas of the picture's size.
+struct SystemPicture {
+  ComPtr<IPicture> picture;
+  HBITMAP bitmap = nullptr;
+};
+
+SystemPicture ReadBySystem(const std::uint8_t* data, DWORD size) {
+  HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+  std::memcpy(GlobalLock(copy), data, size);
+  GlobalUnlock(copy);
+  ComPtr<IStream> stream;
+  SystemPicture read;
+  if (FAILED(CreateStreamOnHGlobal(copy, TRUE, stream.Receive()))) return read;
+  if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture, read.picture.ReceiveVoid())))
+    return read;
+  OLE_HANDLE handle = 0;
+  if (SUCCEEDED(read.picture->get_Handle(&handle))) read.bitmap = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+  return read;
+}
+
+// The program reads its GIFs and bitmaps itself, without OLE: the pixels
+// the window draws must be the system picture object's, and GIF data cut
+// short anywhere must be refused, not overrun.
+TEST(Pictures, ReadAsTheSystemReadsThem) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
-  for (int id : {IDP_BACKGROUND, IDP_DARK_BUTTON, IDP_DARK_BUTTON_LOW}) {
-    SCOPED_TRACE(id);
-    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), RT_RCDATA);
+  ui::PictureSet pictures;
+  ASSERT_TRUE(pictures.Load(instance).ok());
+  struct Case {
+    int id;
+    ui::Picture picture;
+    bool gif;
+  };
+  for (const Case& c : {Case{IDP_BACKGROUND, ui::Picture::kBackground, true},
+                        Case{IDP_DARK_BUTTON, ui::Picture::kDarkButton, true},
+                        Case{IDP_DARK_BUTTON_LOW, ui::Picture::kDarkButtonLow, true},
+                        Case{IDP_BANNER, ui::Picture::kBanner, false},
+                        Case{IDP_START_BUTTON, ui::Picture::kStartButton, false},
+                        Case{IDP_PANEL, ui::Picture::kPanel, false},
+                        Case{IDP_WHITE_BOX, ui::Picture::kWhiteBox, false}}) {
+    SCOPED_TRACE(c.id);
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(c.id), RT_RCDATA);
     ASSERT_NE(found, nullptr);
     const auto* data = static_cast<const std::uint8_t*>(LockResource(LoadResource(instance, found)));
     const DWORD size = SizeofResource(instance, found);
-    auto ours = ui::DecodeGif(data, size);
-    ASSERT_TRUE(ours.has_value());
+    const SystemPicture system = ReadBySystem(data, size);
+    ASSERT_NE(system.bitmap, nullptr);
+    BITMAP info{};
+    GetObjectW(system.bitmap, sizeof info, &info);
+    const int width = info.bmWidth, height = info.bmHeight;
 
-    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
-    std::memcpy(GlobalLock(copy), data, size);
-    GlobalUnlock(copy);
-    ComPtr<IStream> stream;
-    ASSERT_EQ(CreateStreamOnHGlobal(copy, TRUE, stream.Receive()), S_OK);
-    ComPtr<IPicture> picture;
-    ASSERT_EQ(OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture, picture.ReceiveVoid()), S_OK);
-    OLE_HANDLE handle = 0;
-    ASSERT_EQ(picture->get_Handle(&handle), S_OK);
-    ui::MemoryDc dc(CreateCompatibleDC(nullptr));
-    ui::Selected selected(dc.get(), reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)));
+    HDC screen = GetDC(nullptr);
+    ui::MemoryDc theirs(CreateCompatibleDC(screen)), ours(CreateCompatibleDC(screen));
+    ui::Bitmap canvas(CreateCompatibleBitmap(screen, width, height));
+    ReleaseDC(nullptr, screen);
+    ui::Selected system_selected(theirs.get(), system.bitmap);
+    ui::Selected canvas_selected(ours.get(), canvas.get());
+    pictures.Draw(ours.get(), c.picture, {0, 0, width, height});
     int differing = 0;
-    for (int y = 0; y < ours->height; ++y)
-      for (int x = 0; x < ours->width; ++x) {
-        const std::uint32_t p = ours->pixels[static_cast<std::size_t>(y * ours->width + x)];
-        differing += GetPixel(dc.get(), x, y) != RGB(p >> 16, (p >> 8) & 0xFF, p & 0xFF);
-      }
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) differing += GetPixel(ours.get(), x, y) != GetPixel(theirs.get(), x, y);
     EXPECT_EQ(differing, 0);
 
-    for (DWORD cut = 0; cut + 1 < size; cut += cut < 64 ? 1 : 97)
-      EXPECT_FALSE(ui::DecodeGif(data, cut).has_value()) << "cut at " << cut;
+    if (c.gif) {
+      auto decoded = ui::DecodeGif(data, size);
+      ASSERT_TRUE(decoded.has_value());
+      EXPECT_EQ(decoded->width, width);
+      for (DWORD cut = 0; cut + 1 < size; cut += cut < 64 ? 1 : 97)
+        EXPECT_FALSE(ui::DecodeGif(data, cut).has_value()) << "cut at " << cut;
+    }
   }
 }
 

@@ -1,7 +1,9 @@
 #include "ui/pictures_win.h"
 
+#include <cstdint>
 #include <cstring>
 
+#include "ui/bmp.h"
 #include "ui/gif.h"
 #include "ui/resource_ids.h"
 
@@ -35,6 +37,19 @@ Bytes ResourceBytes(HINSTANCE instance, int id) {
 }
 
 bool IsGif(const Bytes& b) { return b.size >= 6 && std::memcmp(b.data, "GIF8", 4) == 0; }
+
+// A bitmap file as the system's picture object reads one: a bitmap for the
+// screen made from the file's own header, colours and rows.
+HBITMAP ReadBmp(const Bytes& b) {
+  const auto* bytes = static_cast<const std::uint8_t*>(b.data);
+  const auto parts = ParseBmp(bytes, b.size);
+  if (!parts) return nullptr;
+  const auto* info = reinterpret_cast<const BITMAPINFO*>(bytes + parts->info);
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, bytes + parts->bits, info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  return bitmap;
+}
 
 // A top-down 32-bit DIB with the decoded pixels.
 HBITMAP BitmapOf(const GifImage& image) {
@@ -105,9 +120,10 @@ const PictureSet::Entry& PictureSet::Decoded(Picture p) const {
   if (e.decoded) return e;
   e.decoded = true;
   const Bytes bytes = ResourceBytes(instance_, ScaledResource(ResourceOf(p), art_dpi_));
-  // GIFs are read here: for them the system's picture object loads the
-  // imaging codecs, which would cost the first paint more than all the
-  // other pictures together.
+  // GIFs and bitmaps are read here: for GIFs the system's picture object
+  // loads the imaging codecs, which would cost the first paint more than all
+  // the other pictures together, and either would need OLE started before
+  // the first paint.
   if (IsGif(bytes)) {
     if (auto image = DecodeGif(static_cast<const std::uint8_t*>(bytes.data), bytes.size)) {
       e.owned.Reset(BitmapOf(*image));
@@ -117,6 +133,16 @@ const PictureSet::Entry& PictureSet::Decoded(Picture p) const {
     }
     return e;
   }
+  if (HBITMAP bmp = ReadBmp(bytes)) {
+    e.owned.Reset(bmp);
+    e.bitmap = bmp;
+    BITMAP info{};
+    GetObjectW(bmp, sizeof info, &info);
+    e.width = info.bmWidth;
+    e.height = info.bmHeight;
+    return e;
+  }
+  // JPEG, the progress picture's format, first drawn when a survey starts.
   auto picture = LoadPicture(bytes);
   OLE_HANDLE handle = 0;
   if (!picture || FAILED((*picture)->get_Handle(&handle))) return e;

@@ -2,13 +2,15 @@
 #include <windows.h>
 
 #include "ui/launch_win.h"
+#include "ui/ole_win.h"
 #include "ui/pc_win.h"
 #include "ui/probe_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
   varnello::ui::LimitSearchPaths();
-  // The web view needs OLE on this thread, and the survey COM.
-  if (FAILED(OleInitialize(nullptr))) return 1;
+  // The web view needs OLE on this thread, and the survey COM: started by
+  // the window once it has first been painted, ended here.
+  varnello::ui::OleOnDemand ole;
   auto pc = varnello::ui::Pc::Create(instance, show, varnello::ui::ProbeStartFunction(), {},
                                      varnello::ui::Pc::LoadTiming::kAfterFirstPaint);
   if (!pc) return 1;
@@ -17,6 +19,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  OleUninitialize();
   return 0;
 }

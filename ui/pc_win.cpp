@@ -15,6 +15,7 @@
 #include "tray/tray_win.h"
 #include "ui/commands.h"
 #include "ui/launch_win.h"
+#include "ui/ole_win.h"
 #include "ui/probe_win.h"
 #include "ui/resource_ids.h"
 #include "ui/text_layout.h"
@@ -609,6 +610,9 @@ LRESULT Pc::OnGetObject(WPARAM wparam, LPARAM lparam) {
   if (static_cast<LONG>(static_cast<DWORD>(lparam)) != OBJID_CLIENT)
     return DefWindowProcW(hwnd_, WM_GETOBJECT, wparam, lparam);
   if (!accessible_) accessible_ = PcAccessible::Create(*this);
+  // The object goes to the reader through COM, which may not have been
+  // needed before now.
+  OleOnDemand::Ensure();
   return LresultFromObject(kIidAccessible, wparam, static_cast<IAccessible*>(accessible_.get()));
 }
 
@@ -626,6 +630,10 @@ void Pc::EnsureStarted() {
   if (loaded_) return;
   loaded_ = true;
   KillTimer(hwnd_, kLoadTimer);
+  // The announcement view and everything the user can start from here on
+  // need OLE; the window so far has not.
+  const HRESULT ole = OleOnDemand::Ensure();
+  if (FAILED(ole)) Check(ComError(ole));
   Form_LoadRest();
 }
 

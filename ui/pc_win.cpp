@@ -150,14 +150,24 @@ Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start, PlatformFn p
 
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
   const std::wstring title = Wide(pc->Text(IDS_TITLE));
-  HWND hwnd = CreateWindowExW(0, kWindowClass, title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
-                              nullptr, nullptr, instance, pc);
-  if (!hwnd) return ComError(HRESULT_FROM_WIN32(GetLastError()));
-
-  // Centred on the screen, at the window's density.
-  RECT r = WindowRectFor(pc->dpi_, style, 0);
+  // Centred on the screen, made at once at its size for the system's
+  // density, which is nearly always the window's own too.
+  const int system_dpi = DpiOf(nullptr);
+  const RECT r = WindowRectFor(system_dpi, style, 0);
   const int w = r.right - r.left, h = r.bottom - r.top;
-  pc->PlaceWindow((GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2);
+  HWND hwnd = CreateWindowExW(0, kWindowClass, title.c_str(), style, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+                              (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, nullptr, nullptr, instance, pc);
+  if (!hwnd) return ComError(HRESULT_FROM_WIN32(GetLastError()));
+  // Placed again where the window's density or its frame turned out other
+  // than expected.
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  if (pc->dpi_ != system_dpi || client.right != TwipsToPixels(kClientWidthTwips, pc->dpi_) ||
+      client.bottom != TwipsToPixels(kClientHeightTwips, pc->dpi_)) {
+    const RECT own = WindowRectFor(pc->dpi_, style, 0);
+    const int own_w = own.right - own.left, own_h = own.bottom - own.top;
+    pc->PlaceWindow((GetSystemMetrics(SM_CXSCREEN) - own_w) / 2, (GetSystemMetrics(SM_CYSCREEN) - own_h) / 2);
+  }
 
   owner.release();  // the window now holds it, for the life of the program
   try {
@@ -307,6 +317,24 @@ void Pc::LoadDensityArt() {
     if (hand_ && GetCursor() == hand_.get()) SetCursor(hand.get());
     hand_ = std::move(hand);
   }
+  // Setting a window's icons costs the first paint as much as its largest
+  // picture. Where the class's icons are already the same drawing at the
+  // same size, the window shows just the same until its own are set with
+  // the rest of the load, after that paint.
+  window_icons_pending_ = !loaded_ && ClassIconsServe();
+  if (!window_icons_pending_) SetWindowIcons();
+}
+
+bool Pc::ClassIconsServe() const {
+  for (auto [metric, size96] : {std::pair{SM_CXICON, 32}, std::pair{SM_CXSMICON, 16}}) {
+    const int side = SystemMetricFor(metric, dpi_);
+    if (side != GetSystemMetrics(metric) || ArtDpiForSize(side, size96) != kDesignDpi) return false;
+  }
+  return true;
+}
+
+void Pc::SetWindowIcons() {
+  window_icons_pending_ = false;
   for (auto [which, metric, size96, owner] : {std::tuple{ICON_BIG, SM_CXICON, 32, &window_big_icon_},
                                              std::tuple{ICON_SMALL, SM_CXSMICON, 16, &window_small_icon_}}) {
     const int side = SystemMetricFor(metric, dpi_);
@@ -634,6 +662,7 @@ void Pc::EnsureStarted() {
   // need OLE; the window so far has not.
   const HRESULT ole = OleOnDemand::Ensure();
   if (FAILED(ole)) Check(ComError(ole));
+  if (window_icons_pending_) SetWindowIcons();
   Form_LoadRest();
 }
 

@@ -117,6 +117,9 @@ class Pc {
   void ApplyDpi();
   // The hand cursor and the window's icons as drawn for the window's density.
   void LoadDensityArt();
+  // Whether the class's icons are the window's density's, drawing and size.
+  bool ClassIconsServe() const;
+  void SetWindowIcons();
   // Sizes the window so that its client area is exactly the design's at
   // the window's density, its top-left corner at `x`, `y`.
   void PlaceWindow(int x, int y);
@@ -139,6 +142,7 @@ class Pc {
   bool surveying_ = false;
   ClickTracker clicks_;
   bool loaded_ = false;  // the load handler has run to its end
+  bool window_icons_pending_ = false;  // the class's stand in until then
 
   std::array<std::u16string, kControlCount> captions_;
   Visibility visible_;

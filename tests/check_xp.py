@@ -1,14 +1,14 @@
 #!/usr/bin/env python3
 """Reads built Windows programs without running them and checks that Windows XP
-can load them: every function they import is one that XP's system DLLs export
-(tests/xp_exports.txt), their headers ask for no later Windows, and their
-manifest holds nothing XP's loader refuses.
+can load them: every function they import, at start or on first call, is one
+that XP's system DLLs export (tests/xp_exports.txt), their headers ask for no
+later Windows, and their manifest holds nothing XP's loader refuses.
 
-usage: check_xp.py EXPORTS EXE... [--planted EXE DLL FUNCTION]
+usage: check_xp.py EXPORTS EXE... [--planted EXE DLL FUNCTION]...
        check_xp.py --list EXE
 
-The planted program imports FUNCTION from DLL, which XP lacks; the check
-must reject it, which proves that it catches such an import.
+A planted program imports FUNCTION from DLL, which XP lacks; the check must
+reject it, which proves that it catches such an import.
 """
 import re
 import struct
@@ -55,6 +55,45 @@ def imported_functions(pe):
         o += 20
 
 
+def delay_imported_functions(pe):
+    """(dll, function) for every import loaded on first call. GNU ld leaves
+    the delay-import directory empty, so its descriptors are found by their
+    shape: attributes 1 (addresses as RVAs), then the RVAs of the DLL's name,
+    its module handle, its address table and its name table."""
+    found = set()
+    thunk_size, ordinal_flag = (8, 1 << 63) if pe.pe32_plus else (4, 1 << 31)
+
+    def valid(rva):
+        try:
+            pe.offset(rva)
+            return rva != 0
+        except ValueError:
+            return False
+
+    for va, size, raw in pe.sections:
+        for o in range(raw, raw + size - 32, 4):
+            attributes, name, module, table, names = struct.unpack_from("<IIIII", pe.data, o)
+            if attributes != 1 or not all(valid(r) for r in (name, module, table, names)):
+                continue
+            try:
+                dll = pe.cstring(name)
+            except (ValueError, UnicodeDecodeError):
+                continue
+            if not re.fullmatch(r"[A-Za-z0-9_.-]+\.dll", dll, re.IGNORECASE):
+                continue
+            t = pe.offset(names)
+            while True:
+                entry = struct.unpack_from("<Q" if pe.pe32_plus else "<I", pe.data, t)[0]
+                if not entry:
+                    break
+                if entry & ordinal_flag:
+                    found.add((dll.lower(), f"#{entry & 0xFFFF}"))
+                else:
+                    found.add((dll.lower(), pe.cstring((entry & 0x7FFFFFFF) + 2)))
+                t += thunk_size
+    return sorted(found)
+
+
 def header_versions(pe):
     """(operating system, subsystem) versions from the optional header."""
     pe_offset = struct.unpack_from("<I", pe.data, 0x3C)[0]
@@ -92,7 +131,7 @@ def program_faults(path, exports):
     """What would keep Windows XP from loading the program, one text each,
     and how many checks were made."""
     pe = Pe(open(path, "rb").read())
-    imports = set(imported_functions(pe))
+    imports = set(imported_functions(pe)) | set(delay_imported_functions(pe))
     faults = [f"{dll} {function} is not among XP's exports" for dll, function in sorted(imports - exports)]
     checks = len(imports) + 2
     wanted = XP_VERSION.get(pe.machine)
@@ -113,14 +152,15 @@ def program_faults(path, exports):
 
 def main(args):
     if args[0] == "--list":
-        for dll, function in sorted(set(imported_functions(Pe(open(args[1], "rb").read())))):
+        pe = Pe(open(args[1], "rb").read())
+        for dll, function in sorted(set(imported_functions(pe)) | set(delay_imported_functions(pe))):
             print(dll, function)
         return 0
     exports = read_exports(args[0])
-    programs, planted = args[1:], None
-    if "--planted" in programs:
+    programs, planted = args[1:], []
+    while "--planted" in programs:
         at = programs.index("--planted")
-        planted = programs[at + 1:at + 4]
+        planted.append(programs[at + 1:at + 4])
         programs = programs[:at] + programs[at + 4:]
 
     failures, checks = [], 0
@@ -128,8 +168,7 @@ def main(args):
         faults, made = program_faults(path, exports)
         failures.extend(f"{path}: {f}" for f in faults)
         checks += made
-    if planted:
-        path, dll, function = planted
+    for path, dll, function in planted:
         expected = f"{dll.lower()} {function} is not among XP's exports"
         checks += 1
         if expected in program_faults(path, exports)[0]:

@@ -1,7 +1,17 @@
-// A program that imports GetTickCount64, which Windows XP lacks: the check
-// that the shipped programs load on XP must reject it.
+// A program that imports functions Windows XP lacks, GetTickCount64 when it
+// starts and SHGetKnownFolderPath on first call: the check that the shipped
+// programs load on XP must reject both.
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600
 #include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
-int main() { return static_cast<int>(GetTickCount64() & 1); }
+int main(int argc, char**) {
+  if (argc > 1) {
+    PWSTR path = nullptr;
+    SHGetKnownFolderPath(FOLDERID_Windows, 0, nullptr, &path);
+    CoTaskMemFree(path);
+  }
+  return static_cast<int>(GetTickCount64() & 1);
+}

@@ -12,8 +12,6 @@ namespace {
 constexpr wchar_t kPress[] = L"按下";
 constexpr wchar_t kJump[] = L"跳转";
 
-std::wstring Wide(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
-
 HRESULT PutText(std::wstring_view text, BSTR* out) {
   *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
   return *out ? S_OK : E_OUTOFMEMORY;
@@ -44,8 +42,6 @@ HRESULT Guarded(F f) noexcept {
     return E_OUTOFMEMORY;
   }
 }
-
-bool Acts(ControlId control) { return control == kJiance || control == kUpdate || control == kImage5; }
 
 }  // namespace
 
@@ -372,7 +368,7 @@ HRESULT PcAccessible::accDoDefaultAction(VARIANT child_var) {
   VARNELLO_CHECK_CHILD(child_var, accDoDefaultAction(self));
   if (child == kSelf) return DISP_E_MEMBERNOTFOUND;
   const ControlId control = ItemOf(child).control;
-  if (!Acts(control)) return DISP_E_MEMBERNOTFOUND;
+  if (!HasClick(control)) return DISP_E_MEMBERNOTFOUND;
   if (ChildHidden(static_cast<int>(child), pc_->Visible())) return E_FAIL;
   return PostMessageW(pc_->hwnd(), kAccessibleActionMessage, static_cast<WPARAM>(control), 0)
              ? S_OK

@@ -91,6 +91,8 @@ const PictureSpec* FindPicture(Picture picture) {
   return nullptr;
 }
 
+bool HasClick(int control) { return control == kJiance || control == kImage5 || control == kUpdate; }
+
 int ArtDpiFor(int dpi) {
   for (int art : kArtDpis)
     if (art >= dpi) return art;

@@ -59,6 +59,9 @@ extern const std::array<ControlSpec, kControlCount> kControls;
 // The nine result labels in survey order.
 extern const std::array<ControlId, 9> kResultLabels;
 
+// Whether a control has a Click handler: the start label and the two links.
+bool HasClick(int control);
+
 // Twips to device pixels at `dpi`, rounded to the nearest pixel.
 int TwipsToPixels(int twips, int dpi);
 

@@ -4,7 +4,6 @@
 
 #include <cwchar>
 #include <new>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -30,7 +29,12 @@ constexpr Colour kDarkGrey = 0x404040;
 constexpr int kFontPoints = 9;
 constexpr UINT_PTR kLoadTimer = 1;
 
-std::wstring Wide(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
+// The window's two icons: the system metric of their size, and their size
+// in the 100 per cent drawing.
+struct WindowIcon {
+  int which, metric, size96;
+};
+constexpr WindowIcon kWindowIcons[] = {{ICON_BIG, SM_CXICON, 32}, {ICON_SMALL, SM_CXSMICON, 16}};
 
 // Per-monitor DPI functions appeared in Windows 10; earlier systems have one
 // density for the whole screen.
@@ -66,6 +70,13 @@ RECT WindowRectFor(int dpi, DWORD style, DWORD ex_style) {
   else
     AdjustWindowRectEx(&r, style, FALSE, ex_style);
   return r;
+}
+
+// A window rectangle of the same size, centred on the primary screen.
+RECT CentredOnScreen(const RECT& r) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+  return RECT{x, y, x + w, y + h};
 }
 
 RECT ToRect(const PixelRect& p) { return RECT{p.left, p.top, p.left + p.width, p.top + p.height}; }
@@ -153,10 +164,10 @@ Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start, PlatformFn p
   // Centred on the screen, made at once at its size for the system's
   // density, which is nearly always the window's own too.
   const int system_dpi = DpiOf(nullptr);
-  const RECT r = WindowRectFor(system_dpi, style, 0);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  HWND hwnd = CreateWindowExW(0, kWindowClass, title.c_str(), style, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-                              (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, nullptr, nullptr, instance, pc);
+  const RECT centred = CentredOnScreen(WindowRectFor(system_dpi, style, 0));
+  HWND hwnd = CreateWindowExW(0, kWindowClass, title.c_str(), style, centred.left, centred.top,
+                              centred.right - centred.left, centred.bottom - centred.top, nullptr, nullptr,
+                              instance, pc);
   if (!hwnd) return ComError(HRESULT_FROM_WIN32(GetLastError()));
   // Placed again where the window's density or its frame turned out other
   // than expected.
@@ -164,9 +175,8 @@ Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start, PlatformFn p
   GetClientRect(hwnd, &client);
   if (pc->dpi_ != system_dpi || client.right != TwipsToPixels(kClientWidthTwips, pc->dpi_) ||
       client.bottom != TwipsToPixels(kClientHeightTwips, pc->dpi_)) {
-    const RECT own = WindowRectFor(pc->dpi_, style, 0);
-    const int own_w = own.right - own.left, own_h = own.bottom - own.top;
-    pc->PlaceWindow((GetSystemMetrics(SM_CXSCREEN) - own_w) / 2, (GetSystemMetrics(SM_CYSCREEN) - own_h) / 2);
+    const RECT own = CentredOnScreen(WindowRectFor(pc->dpi_, style, 0));
+    pc->PlaceWindow(own.left, own.top);
   }
 
   owner.release();  // the window now holds it, for the life of the program
@@ -326,24 +336,23 @@ void Pc::LoadDensityArt() {
 }
 
 bool Pc::ClassIconsServe() const {
-  for (auto [metric, size96] : {std::pair{SM_CXICON, 32}, std::pair{SM_CXSMICON, 16}}) {
-    const int side = SystemMetricFor(metric, dpi_);
-    if (side != GetSystemMetrics(metric) || ArtDpiForSize(side, size96) != kDesignDpi) return false;
+  for (const WindowIcon& w : kWindowIcons) {
+    const int side = SystemMetricFor(w.metric, dpi_);
+    if (side != GetSystemMetrics(w.metric) || ArtDpiForSize(side, w.size96) != kDesignDpi) return false;
   }
   return true;
 }
 
 void Pc::SetWindowIcons() {
   window_icons_pending_ = false;
-  for (auto [which, metric, size96, owner] : {std::tuple{ICON_BIG, SM_CXICON, 32, &window_big_icon_},
-                                             std::tuple{ICON_SMALL, SM_CXSMICON, 16, &window_small_icon_}}) {
-    const int side = SystemMetricFor(metric, dpi_);
+  for (const WindowIcon& w : kWindowIcons) {
+    const int side = SystemMetricFor(w.metric, dpi_);
     Icon icon(static_cast<HICON>(
-        LoadImageW(instance_, MAKEINTRESOURCEW(ScaledResource(IDI_PROGRAM, ArtDpiForSize(side, size96))),
+        LoadImageW(instance_, MAKEINTRESOURCEW(ScaledResource(IDI_PROGRAM, ArtDpiForSize(side, w.size96))),
                    IMAGE_ICON, side, side, 0)));
     if (!icon) continue;  // the class's icon stays
-    SendMessageW(hwnd_, WM_SETICON, static_cast<WPARAM>(which), reinterpret_cast<LPARAM>(icon.get()));
-    *owner = std::move(icon);
+    SendMessageW(hwnd_, WM_SETICON, static_cast<WPARAM>(w.which), reinterpret_cast<LPARAM>(icon.get()));
+    (w.which == ICON_BIG ? window_big_icon_ : window_small_icon_) = std::move(icon);
   }
 }
 
@@ -576,7 +585,7 @@ void Pc::OnMouseMove(WPARAM wparam, LPARAM lparam) {
 int Pc::ClickableAt(LPARAM lparam) const {
   const Hit hit = HitTest(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam), dpi_, visible_);
   if (hit.kind != HitKind::kControl) return -1;
-  return hit.control == kJiance || hit.control == kImage5 || hit.control == kUpdate ? hit.control : -1;
+  return HasClick(hit.control) ? hit.control : -1;
 }
 
 // The second press of a double-click raises DblClick, which no control

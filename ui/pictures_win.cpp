@@ -125,33 +125,24 @@ const PictureSet::Entry& PictureSet::Decoded(Picture p) const {
   // the other pictures together, and either would need OLE started before
   // the first paint.
   if (IsGif(bytes)) {
-    if (auto image = DecodeGif(static_cast<const std::uint8_t*>(bytes.data), bytes.size)) {
+    if (auto image = DecodeGif(static_cast<const std::uint8_t*>(bytes.data), bytes.size))
       e.owned.Reset(BitmapOf(*image));
-      e.bitmap = e.owned.get();
-      e.width = image->width;
-      e.height = image->height;
-    }
-    return e;
-  }
-  if (HBITMAP bmp = ReadBmp(bytes)) {
+    e.bitmap = e.owned.get();
+  } else if (HBITMAP bmp = ReadBmp(bytes)) {
     e.owned.Reset(bmp);
     e.bitmap = bmp;
-    BITMAP info{};
-    GetObjectW(bmp, sizeof info, &info);
+  } else if (auto picture = LoadPicture(bytes)) {
+    // JPEG, the progress picture's format, first drawn when a survey starts.
+    OLE_HANDLE handle = 0;
+    if (FAILED((*picture)->get_Handle(&handle))) return e;
+    e.bitmap = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+    e.picture = std::move(picture).value();
+  }
+  BITMAP info{};
+  if (e.bitmap && GetObjectW(e.bitmap, sizeof info, &info)) {
     e.width = info.bmWidth;
     e.height = info.bmHeight;
-    return e;
   }
-  // JPEG, the progress picture's format, first drawn when a survey starts.
-  auto picture = LoadPicture(bytes);
-  OLE_HANDLE handle = 0;
-  if (!picture || FAILED((*picture)->get_Handle(&handle))) return e;
-  e.bitmap = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
-  BITMAP info{};
-  GetObjectW(e.bitmap, sizeof info, &info);
-  e.width = info.bmWidth;
-  e.height = info.bmHeight;
-  e.picture = std::move(picture).value();
   return e;
 }
 

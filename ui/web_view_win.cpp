@@ -337,11 +337,7 @@ std::unique_ptr<WebView> WebView::Create(HWND parent, const RECT& rect) {
   view->host_->Attach(
       identity.get(),
       [self](bool shown) {
-        ComPtr<IOleWindow> window;
-        HWND hwnd = nullptr;
-        if (SUCCEEDED(self->object_->QueryInterface(IID_IOleWindow, window.ReceiveVoid())) &&
-            SUCCEEDED(window->GetWindow(&hwnd)) && hwnd)
-          ShowWindow(hwnd, shown ? SW_SHOWNA : SW_HIDE);
+        if (HWND hwnd = self->window()) ShowWindow(hwnd, shown ? SW_SHOWNA : SW_HIDE);
       },
       [self] { self->browser_->Stop(); });
   view->SetRect(rect);

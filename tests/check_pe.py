@@ -135,11 +135,9 @@ def main():
     if console:
         finish(path)
     # The window's first paint needs these alone; OLE, Automation, the
-    # readers' bridge and the shell load on first call (not in 32-bit MinGW
-    # builds, whose delay-import libraries binutils makes broken).
-    if arch != "i686":
-        check("DLLs loaded before the program's first line", sorted(set(pe.imports())),
-              ["gdi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"])
+    # readers' bridge and the shell load on first call.
+    check("DLLs loaded before the program's first line", sorted(set(pe.imports())),
+          ["gdi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"])
 
     block = pe.resource(16)  # RT_VERSION
     check("version resource present", block is not None, True)

@@ -111,14 +111,12 @@ function(varnello_delay_library_x86 dll exports out)
   endif()
 
   set(sources "")
-  set(index 0)
+  # Numbers of one length, so that their names sort as they count.
+  set(number 100000)
   foreach(symbol IN LISTS exports)
     # _Name@8 is imported as Name; a cdecl _Name as Name.
     string(REGEX REPLACE "^_" "" import "${symbol}")
     string(REGEX REPLACE "@[0-9]+$" "" import "${import}")
-    string(LENGTH "0000${index}" length)
-    math(EXPR from "${length} - 5")
-    string(SUBSTRING "0000${index}" ${from} 5 number)
     file(WRITE ${work}/${stem}_s${number}.s
 "\t.section .idata$5
 \t.globl \"__imp_${symbol}\"
@@ -143,7 +141,7 @@ function(varnello_delay_library_x86 dll exports out)
 \tjmp ${tail_merge}
 ")
     list(APPEND sources ${stem}_s${number}.s stub${number}.s)
-    math(EXPR index "${index} + 1")
+    math(EXPR number "${number} + 1")
   endforeach()
 
   # One compiler run and one archive run, their file lists in response files.

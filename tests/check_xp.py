@@ -94,6 +94,11 @@ def delay_imported_functions(pe):
     return sorted(found)
 
 
+def all_imported_functions(pe):
+    """(dll, function) for every import, loaded at start or on first call."""
+    return sorted(set(imported_functions(pe)) | set(delay_imported_functions(pe)))
+
+
 def header_versions(pe):
     """(operating system, subsystem) versions from the optional header."""
     pe_offset = struct.unpack_from("<I", pe.data, 0x3C)[0]
@@ -131,7 +136,7 @@ def program_faults(path, exports):
     """What would keep Windows XP from loading the program, one text each,
     and how many checks were made."""
     pe = Pe(open(path, "rb").read())
-    imports = set(imported_functions(pe)) | set(delay_imported_functions(pe))
+    imports = set(all_imported_functions(pe))
     faults = [f"{dll} {function} is not among XP's exports" for dll, function in sorted(imports - exports)]
     checks = len(imports) + 2
     wanted = XP_VERSION.get(pe.machine)
@@ -153,7 +158,7 @@ def program_faults(path, exports):
 def main(args):
     if args[0] == "--list":
         pe = Pe(open(args[1], "rb").read())
-        for dll, function in sorted(set(imported_functions(pe)) | set(delay_imported_functions(pe))):
+        for dll, function in all_imported_functions(pe):
             print(dll, function)
         return 0
     exports = read_exports(args[0])

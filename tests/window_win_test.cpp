@@ -18,6 +18,8 @@
 #include <new>
 #include <vector>
 
+#include "base/density_win.h"
+#include "base/dyn_calls_win.h"
 #include "survey/utf.h"
 #include "tests/support/fake_survey.h"
 #include "ui/accessible_tree.h"
@@ -918,6 +920,10 @@ int Child(const std::string& how, const char* trail_path) {
     PostMessageW(hwnd, WM_CLOSE, 0, 0);
   }
   if (how == "endsession") PostMessageW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+  if (how == "noreader") {  // the readers' bridge cannot be loaded: a reader asks all the same
+    SetTimer(nullptr, 0, 200, AnswerMessageBox);
+    SendMessageW(hwnd, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT));
+  }
   if (how == "linkfail" || how == "linkthrow" || how == "surveythrow") {
     SetTimer(nullptr, 0, 200, AnswerMessageBox);
     // The credit link, or the start label.
@@ -1049,6 +1055,20 @@ TEST(Clicks, ADoubleClickIsOneClickTwoClicksAreTwo) {
     EXPECT_EQ(*c.count - before, 2) << "two clicks";
   }
   ShowWindow(hwnd, SW_HIDE);
+}
+
+// A system library the program loads on first call, missing or refused:
+// its first call ends the program like an error, never with the loader's
+// unhandled exception. Run where Wine refuses oleacc (the test
+// library_failure), as no other test here is.
+TEST(LibraryFailure, TheReadersBridgeMissingIsShownThenEnds) {
+  Ending e = RunChild("noreader");
+  EXPECT_EQ(e.exit_code, 1u);
+  ASSERT_GE(e.trail.size(), 5u);
+  const std::string& message = e.trail[e.trail.size() - 2];
+  EXPECT_EQ(message.rfind("message ", 0), 0u) << message;
+  EXPECT_NE(message.find("0x8007"), std::string::npos) << message;
+  EXPECT_EQ(e.trail.back().substr(0, 7), "2 16 1 ") << "the icon goes with the program";
 }
 
 // A C++ exception, in a handler or in the survey, is caught at the window
@@ -1404,6 +1424,33 @@ int MetricFor(int index, int dpi) {
   auto get = reinterpret_cast<Fn>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
   return get ? get(index, static_cast<UINT>(dpi)) : 0;
+}
+
+HMONITOR g_asked_monitor = nullptr;
+HRESULT WINAPI MonitorAt144(HMONITOR monitor, int kind, UINT* x, UINT* y) {
+  g_asked_monitor = monitor;
+  *x = *y = kind == 0 /* MDT_EFFECTIVE_DPI */ ? 144 : 96;
+  return S_OK;
+}
+
+// Windows 8.1 to 10 1511 have no density per window but one per monitor;
+// XP to 8 only the system's.
+TEST(Window, DensityOfTheWindowsMonitorWhereNoneIsKeptPerWindow) {
+  ui::Pc* pc = Window();
+  ASSERT_NE(pc, nullptr);
+  base::DynCalls& dyn = base::Dyn();
+  dyn.GetDpiForWindow.Set(nullptr);
+  dyn.GetDpiForMonitor.Set(MonitorAt144);
+  const int on_monitor = base::DpiOfWindow(pc->hwnd());
+  dyn.GetDpiForMonitor.Set(nullptr);
+  const int on_xp = base::DpiOfWindow(pc->hwnd());
+  dyn.GetDpiForWindow.Reset();
+  dyn.GetDpiForMonitor.Reset();
+  EXPECT_EQ(on_monitor, 144);
+  EXPECT_EQ(g_asked_monitor, MonitorFromWindow(pc->hwnd(), MONITOR_DEFAULTTONEAREST));
+  HDC screen = GetDC(nullptr);
+  EXPECT_EQ(on_xp, GetDeviceCaps(screen, LOGPIXELSX));
+  ReleaseDC(nullptr, screen);
 }
 
 // A move to a monitor of 144 DPI and back: asked first for its size there

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/dyn_calls_win.h"
 #include "survey/com_win.h"
 #include "ui/commands.h"
 #include "ui/win_handles_win.h"
@@ -12,18 +13,16 @@
 namespace varnello::ui {
 namespace {
 
-constexpr DWORD kSearchApplicationDir = 0x00000200;  // LOAD_LIBRARY_SEARCH_APPLICATION_DIR
-constexpr DWORD kSearchSystem32 = 0x00000800;        // LOAD_LIBRARY_SEARCH_SYSTEM32
+constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 
 }  // namespace
 
 void LimitSearchPaths() {
   SetDllDirectoryW(L"");
-  // Windows 7 with KB2533623 and later: only the system and program folders.
-  using SetDefaultFn = BOOL(WINAPI*)(DWORD);
-  auto set_default = reinterpret_cast<SetDefaultFn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
-  if (set_default) set_default(kSearchSystem32 | kSearchApplicationDir);
+  // Windows 7 with KB2533623 and later: the system folder alone. The
+  // program ships no library of its own, and its folder may be a downloads
+  // folder full of others'.
+  if (auto set_default = base::Dyn().SetDefaultDllDirectories.get()) set_default(kSearchSystem32);
   wchar_t system[MAX_PATH];
   const UINT n = GetSystemDirectoryW(system, MAX_PATH);
   if (n > 0 && n < MAX_PATH) SetCurrentDirectoryW(system);

@@ -8,7 +8,8 @@
 
 namespace varnello::ui {
 
-// At start: libraries are no longer looked for in the current folder, and
+// At start: libraries are looked for in the system folder only (where the
+// system allows; those loaded on first call always are, by full path), and
 // the current folder becomes the system folder, so that the commands the
 // survey starts through the command interpreter find the system's programs
 // first. The program reads nothing by a relative path.

@@ -7,6 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/density_win.h"
+#include "base/dyn_calls_win.h"
+#include "base/system_library_win.h"
 #include "survey/run_survey.h"
 #include "survey/wmi_platform_win.h"
 #include "tray/message_filter_win.h"
@@ -29,6 +32,8 @@ constexpr Colour kDarkGrey = 0x404040;
 constexpr int kFontPoints = 9;
 constexpr UINT_PTR kLoadTimer = 1;
 
+Pc* g_pc = nullptr;  // the program's one window, for what reaches it without one
+
 // The window's two icons: the system metric of their size, and their size
 // in the 100 per cent drawing.
 struct WindowIcon {
@@ -36,39 +41,9 @@ struct WindowIcon {
 };
 constexpr WindowIcon kWindowIcons[] = {{ICON_BIG, SM_CXICON, 32}, {ICON_SMALL, SM_CXSMICON, 16}};
 
-// Per-monitor DPI functions appeared in Windows 10; earlier systems have one
-// density for the whole screen.
-int DpiOf(HWND hwnd) {
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static auto get = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-  if (get && hwnd) {
-    if (UINT dpi = get(hwnd)) return static_cast<int>(dpi);
-  }
-  HDC screen = GetDC(nullptr);
-  int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
-  return dpi > 0 ? dpi : kDesignDpi;
-}
-
-// A system metric at a density; before Windows 10 there is only the
-// system's own, which is then the window's too.
-int SystemMetricFor(int index, int dpi) {
-  using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
-  static auto get = reinterpret_cast<GetSystemMetricsForDpiFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
-  return get ? get(index, static_cast<UINT>(dpi)) : GetSystemMetrics(index);
-}
-
 RECT WindowRectFor(int dpi, DWORD style, DWORD ex_style) {
   RECT r{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
-  using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-  static auto adjust = reinterpret_cast<AdjustFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
-  if (adjust)
-    adjust(&r, style, FALSE, ex_style, static_cast<UINT>(dpi));
-  else
-    AdjustWindowRectEx(&r, style, FALSE, ex_style);
+  base::AdjustWindowRectForDpi(r, style, ex_style, dpi);
   return r;
 }
 
@@ -163,7 +138,7 @@ Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start, PlatformFn p
   const std::wstring title = Wide(pc->Text(IDS_TITLE));
   // Centred on the screen, made at once at its size for the system's
   // density, which is nearly always the window's own too.
-  const int system_dpi = DpiOf(nullptr);
+  const int system_dpi = base::DpiOfWindow(nullptr);
   const RECT centred = CentredOnScreen(WindowRectFor(system_dpi, style, 0));
   HWND hwnd = CreateWindowExW(0, kWindowClass, title.c_str(), style, centred.left, centred.top,
                               centred.right - centred.left, centred.bottom - centred.top, nullptr, nullptr,
@@ -180,6 +155,8 @@ Result<Pc*> Pc::Create(HINSTANCE instance, int show, StartFn start, PlatformFn p
   }
 
   owner.release();  // the window now holds it, for the life of the program
+  g_pc = pc;
+  base::SetLibraryFailureHandler(LibraryFailed);
   try {
     pc->Check(pc->Form_Load());
     if (timing == LoadTiming::kBeforeShowing) pc->EnsureStarted();
@@ -249,10 +226,10 @@ LRESULT Pc::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_TIMER:
       OnTimer(wparam);
       return 0;
-    case 0x02E0:  // WM_DPICHANGED
+    case base::kWmDpiChanged:
       OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
       return 0;
-    case 0x02E4:  // WM_GETDPISCALEDSIZE, before a move to a monitor of another density
+    case base::kWmGetDpiScaledSize:
       return OnGetDpiScaledSize(static_cast<int>(wparam), *reinterpret_cast<SIZE*>(lparam)) ? TRUE : FALSE;
     case WM_CLOSE:
     case WM_QUERYENDSESSION:
@@ -277,7 +254,7 @@ LRESULT Pc::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 bool Pc::OnCreate() {
-  dpi_ = DpiOf(hwnd_);
+  dpi_ = base::DpiOfWindow(hwnd_);
   taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
   // Run as administrator, the window sits above Explorer, whose broadcast
   // would otherwise be dropped.
@@ -319,7 +296,7 @@ void Pc::ApplyDpi() {
 }
 
 void Pc::LoadDensityArt() {
-  const int cursor = SystemMetricFor(SM_CXCURSOR, dpi_);
+  const int cursor = base::SystemMetricForDpi(SM_CXCURSOR, dpi_);
   Cursor hand(static_cast<HCURSOR>(
       LoadImageW(instance_, MAKEINTRESOURCEW(ScaledResource(IDC_HAND_POINT, ArtDpiForSize(cursor, 32))),
                  IMAGE_CURSOR, cursor, cursor, 0)));
@@ -337,7 +314,7 @@ void Pc::LoadDensityArt() {
 
 bool Pc::ClassIconsServe() const {
   for (const WindowIcon& w : kWindowIcons) {
-    const int side = SystemMetricFor(w.metric, dpi_);
+    const int side = base::SystemMetricForDpi(w.metric, dpi_);
     if (side != GetSystemMetrics(w.metric) || ArtDpiForSize(side, w.size96) != kDesignDpi) return false;
   }
   return true;
@@ -346,7 +323,7 @@ bool Pc::ClassIconsServe() const {
 void Pc::SetWindowIcons() {
   window_icons_pending_ = false;
   for (const WindowIcon& w : kWindowIcons) {
-    const int side = SystemMetricFor(w.metric, dpi_);
+    const int side = base::SystemMetricForDpi(w.metric, dpi_);
     Icon icon(static_cast<HICON>(
         LoadImageW(instance_, MAKEINTRESOURCEW(ScaledResource(IDI_PROGRAM, ArtDpiForSize(side, w.size96))),
                    IMAGE_ICON, side, side, 0)));
@@ -777,6 +754,10 @@ void Pc::Fail() noexcept {
   }
   tray::DeleteTrayIcon();  // not even the message could be shown
   End(1);
+}
+
+void Pc::LibraryFailed(HRESULT error) {
+  if (g_pc) g_pc->Check(ComError(error));
 }
 
 void Pc::Check(Status status) {

@@ -111,6 +111,9 @@ class Pc {
   // A C++ exception that reached the window procedure: like an error no
   // handler deals with. Never returns.
   [[noreturn]] void Fail() noexcept;
+  // A system library that could not be loaded on first call: like an
+  // error no handler deals with.
+  static void LibraryFailed(HRESULT error);
   // The control that takes a click at a client point, or -1.
   int ClickableAt(LPARAM lparam) const;
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/dyn_calls_win.h"
 #include "survey/display_log.h"
 #include "survey/utf.h"
 #include "tray/tray_win.h"
@@ -155,7 +156,7 @@ bool HandleProbeMessage(Pc& pc, const COPYDATASTRUCT& data) {
     GetWindowRect(pc.hwnd(), &r);
     RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, dpi, pc.dpi()),
                    r.top + MulDiv(r.bottom - r.top, dpi, pc.dpi())};
-    SendMessageW(pc.hwnd(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    SendMessageW(pc.hwnd(), base::kWmDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
     return pc.dpi() == dpi;
   }
   return false;

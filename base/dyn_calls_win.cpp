@@ -1,0 +1,18 @@
+#include "base/dyn_calls_win.h"
+
+#include "base/system_library_win.h"
+
+namespace varnello::base {
+
+FARPROC LookUp(const wchar_t* dll, const char* name) {
+  HMODULE module = GetModuleHandleW(dll);
+  if (!module) module = LoadSystemLibrary(dll);  // stays loaded for the program's life
+  return module ? GetProcAddress(module, name) : nullptr;
+}
+
+DynCalls& Dyn() {
+  static DynCalls calls;
+  return calls;
+}
+
+}  // namespace varnello::base

@@ -1,0 +1,59 @@
+#include "base/system_library_win.h"
+
+#include <delayimp.h>
+
+#include <string>
+
+namespace varnello::base {
+namespace {
+
+LibraryFailureHandler g_failure = nullptr;
+bool g_failing = false;
+
+std::wstring SystemFolder() {
+  wchar_t folder[MAX_PATH];
+  const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(folder, n) : std::wstring();
+}
+
+// The loader's notification before it loads a library on first call: the
+// system's copy by its full path, or the program's failure handler.
+FARPROC WINAPI BeforeDelayLoad(unsigned notify, PDelayLoadInfo info) {
+  if (notify != dliNotePreLoadLibrary || !info || !info->szDll) return nullptr;
+  std::wstring name;
+  for (const char* c = info->szDll; *c; ++c) name += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+  if (HMODULE module = LoadSystemLibrary(name.c_str())) return reinterpret_cast<FARPROC>(module);
+  const DWORD error = GetLastError();
+  // The handler itself may need a library loaded on first call (the icon's
+  // removal needs the shell): a second failure inside it ends at once.
+  if (g_failing) ExitProcess(1);
+  if (g_failure) {
+    g_failing = true;
+    g_failure(HRESULT_FROM_WIN32(error ? error : ERROR_MOD_NOT_FOUND));
+    ExitProcess(1);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  const std::wstring folder = SystemFolder();
+  if (folder.empty()) return nullptr;
+  const std::wstring path = folder + L"\\" + name;
+  // The altered search order looks for the library's own dependencies in
+  // its folder, the system folder, rather than beside the program.
+  return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+void SetLibraryFailureHandler(LibraryFailureHandler handler) { g_failure = handler; }
+
+}  // namespace varnello::base
+
+// The delay-load helper calls this before each library it loads.
+extern "C" {
+#ifdef _MSC_VER
+const
+#endif
+    PfnDliHook __pfnDliNotifyHook2 = varnello::base::BeforeDelayLoad;
+}

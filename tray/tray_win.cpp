@@ -124,10 +124,11 @@ std::string SystemAnsiCodec::Encode(std::u16string_view character, bool* lossy) 
   return std::string(bytes, static_cast<std::size_t>(n));
 }
 
-void AddTrayIcon(HWND window, std::wstring_view icon_path, std::u16string_view tip) {
+void AddTrayIcon(HWND window, std::wstring_view icon_path, std::u16string_view tip, HICON fallback) {
   Module1& m = Module();
   m.icon.Reset(LoadTrayIcon(icon_path));
-  WriteAdd(m.record, static_cast<std::uint32_t>(kAnsi.size), Handle(window), Handle(m.icon.icon), tip);
+  const HICON shown = m.icon.icon ? m.icon.icon : fallback;
+  WriteAdd(m.record, static_cast<std::uint32_t>(kAnsi.size), Handle(window), Handle(shown), tip);
   Send(NIM_ADD);
 }
 

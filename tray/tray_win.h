@@ -13,7 +13,10 @@
 
 namespace varnello::tray {
 
-void AddTrayIcon(HWND window, std::wstring_view icon_path, std::u16string_view tip);
+// Where the icon file gives no icon (missing, unreadable), the record names
+// `fallback` instead, the program's own icon, which the caller keeps: an
+// icon without a picture could not be found to bring the window back.
+void AddTrayIcon(HWND window, std::wstring_view icon_path, std::u16string_view tip, HICON fallback = nullptr);
 void ShowBalloon(HWND window, std::u16string_view text, std::u16string_view title, std::int32_t icon_kind);
 void DeleteTrayIcon();
 // After the shell's "TaskbarCreated" broadcast: the icon again, as it was added.

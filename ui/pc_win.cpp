@@ -660,7 +660,7 @@ void Pc::Form_LoadRest() {
   if (gonggao_) gonggao_->Navigate(Wide(AnnouncementAddress()));
   const std::wstring module = ModulePath();
   const std::u16string app_path = AppPathOf(std::u16string(module.begin(), module.end()));
-  tray::AddTrayIcon(hwnd_, Wide(IconPathOf(app_path)), Text(IDS_TIP));
+  tray::AddTrayIcon(hwnd_, Wide(IconPathOf(app_path)), Text(IDS_TIP), small_icon_.get());
   tray::ShowBalloon(hwnd_, Text(IDS_WELCOME), Text(IDS_NOTICE_TITLE), tray::kNiifInfo);
 }
 

@@ -59,6 +59,21 @@ def balloon_shown(img):
     return count(region(img, 820, 600, 180, 118), pixels.white) > 3000
 
 
+def minimise(d, state):
+    """Clicks the window's minimise button."""
+    wl, wt, wr, wb = state["window"]
+    d.click(wr - 45, wt + 11)
+
+
+def restore_from_icon(d, name):
+    """Finds the icon in the notification area and presses the left button
+    on it; its box, or None where no icon was drawn."""
+    icon = tray_icon(shot(d, name))
+    if icon:
+        d.press((icon[0] + icon[2]) // 2, (icon[1] + icon[3]) // 2, 1)
+    return icon
+
+
 def state_when(d, ok):
     """A test for check.poll: the window's state once `ok` holds for it."""
     def test():
@@ -143,14 +158,12 @@ with Desktop("e2e") as d:
     check.equal("links start the home page command", (d.dump(30) or {}).get("started"), [command, command])
 
     # Minimise: hidden, icon stays; a left press on the icon brings it back.
-    d.click(wr - 45, wt + 11)
+    minimise(d, state)
     hidden = check.poll("minimise hides the window", state_when(d, lambda s: not s["visible"]), 10)
-    img = shot(d, "e2e-hidden.png")
-    icon = tray_icon(img)
+    icon = restore_from_icon(d, "e2e-hidden.png") if hidden else None
     check.that("icon stays while hidden", icon is not None)
     if hidden and icon:
         x, y = (icon[0] + icon[2]) // 2, (icon[1] + icon[3]) // 2
-        d.press(x, y, 1)
         back = check.poll("left press on the icon restores", state_when(d, lambda s: s["visible"]), 10)
         if back:
             check.equal("restored in the normal state", back["iconic"], False)
@@ -193,16 +206,22 @@ with Desktop("e2eclose") as d:
         check.that("while the notification area stays", taskbar_shown(closed))
 shutil.rmtree(folder, ignore_errors=True)
 
-# Without icon.ico the window and the welcome balloon still come.
+# Without icon.ico the window and the welcome balloon still come, and the
+# program's own icon stands in the notification area as the way back.
 program, folder = install(with_icon=False)
 with Desktop("e2enoicon") as d:
-    d.start(program, client_exe)
+    d.start(program, client_exe, keep_exe)
     check.poll("welcome balloon on screen without icon.ico", shot_when(d, "e2e-noicon.png", balloon_shown), 40)
     state = d.dump(120)
     check.that("starts without icon.ico", state is not None and state["visible"])
     if state:
-        check.equal("icon added with a null handle", state["tray"]["hIcon"], 0)
+        check.equal("icon added with the program's own picture", state["tray"]["hIcon"], 1)
         check.equal("welcome balloon sent", state["tray"]["info"], "欢迎使用Varnello")
+        minimise(d, state)
+        hidden = check.poll("minimised without icon.ico", state_when(d, lambda s: not s["visible"]), 10)
+        icon = restore_from_icon(d, "e2e-noicon-hidden.png") if hidden else None
+        check.that("the program's icon drawn in the notification area", icon is not None)
+        check.poll("a left press on it restores the window", state_when(d, lambda s: s["visible"]), 10)
 shutil.rmtree(folder, ignore_errors=True)
 
 check.finish("end to end")

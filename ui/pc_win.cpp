@@ -64,6 +64,21 @@ void ShowNow(HWND window) {
   GdiFlush();
 }
 
+// While a survey runs the window's thread handles only sent messages (on
+// Windows, COM's wait for the management service lets just those through),
+// so the user's clicks and keys queue up. They were aimed at a window that
+// was busy; run afterwards they would start another survey or open the home
+// page out of nowhere. They are dropped; the messages sent meanwhile (the
+// icon's, a reader's) are handled on the way.
+void DiscardQueuedInput() {
+  constexpr std::pair<UINT, UINT> kInput[] = {
+      {WM_KEYFIRST, WM_KEYLAST}, {WM_MOUSEFIRST, WM_MOUSELAST}, {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}};
+  MSG message;
+  for (const auto& [first, last] : kInput)
+    while (PeekMessageW(&message, nullptr, first, last, PM_REMOVE)) {
+    }
+}
+
 std::wstring ModulePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -703,6 +718,7 @@ Status Pc::jiance_Click() {
   std::unique_ptr<SurveyPlatform> platform =
       platform_ ? platform_() : std::unique_ptr<SurveyPlatform>(std::make_unique<WmiPlatform>());
   Status status = RunSurvey(display, *platform);
+  DiscardQueuedInput();
   surveying_ = false;
   return status;
 }

@@ -62,7 +62,7 @@ int Once(const wchar_t* out_path) {
   OleInitialize(nullptr);
   step("2 OLE initialisation");
   RECT strip{16, 72, 488, 129};
-  auto view = ui::WebView::Create(hwnd, strip);
+  auto view = ui::WebView::Create(hwnd, strip, (*pc)->dpi());
   step("3 web view");
   if (view) view->Navigate(std::wstring(L"http://") + L"127.0.0.1:9/vip/hardware/gonggao.html");
   step("4 Navigate");

@@ -106,6 +106,19 @@ TEST(Strip, WhiteUntilThePageHasLoadedThenThePage) {
   EXPECT_TRUE(s.page_shown());
 }
 
+// The browser already scales by the system's density: the zoom covers only
+// a window at another one, never the system's scale a second time.
+TEST(Strip, PageZoomIsTheWindowsDensityOverTheSystems) {
+  for (int dpi : {96, 120, 144, 192}) EXPECT_EQ(PageZoomPercent(dpi, dpi), 100) << dpi;
+  EXPECT_EQ(PageZoomPercent(144, 96), 150);
+  EXPECT_EQ(PageZoomPercent(96, 144), 67);
+  EXPECT_EQ(PageZoomPercent(120, 144), 83);
+  EXPECT_EQ(PageZoomPercent(192, 120), 160);
+  EXPECT_EQ(PageZoomPercent(0, 96), 100);
+  EXPECT_EQ(PageZoomPercent(9600, 96), 1000);
+  EXPECT_EQ(PageZoomPercent(1, 96), 10);
+}
+
 TEST(Strip, AFailedLoadStaysWhite) {
   StripState s;
   s.PointAt(kPage);

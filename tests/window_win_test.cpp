@@ -699,6 +699,7 @@ struct Strip {
   FakeBrowser browser;
   FakeBrowser frame;
   std::vector<bool> shown;  // what the host reported, in order
+  std::vector<int> zooms;   // the optical zooms it set, in per cent
   int stops = 0;
   ComPtr<IUnknown> host;
   ComPtr<IDispatch> events;
@@ -706,7 +707,7 @@ struct Strip {
   explicit Strip(const wchar_t* page) {
     host = ui::MakeWebHostForTesting(
         nullptr, page, static_cast<IDispatch*>(&browser), [this](bool s) { shown.push_back(s); },
-        [this] { ++stops; });
+        [this] { ++stops; }, [this](int percent) { zooms.push_back(percent); });
     auto d = host.As<IDispatch>(IID_IDispatch);
     if (d) events = std::move(d).value();
     browser.Connect(events.get());
@@ -760,6 +761,75 @@ TEST(AnnouncementStrip, NeverLeavesTheHost) {
   EXPECT_FALSE(strip.Shown());
 }
 
+// Told that its host is aware of densities, the browser scales the page by
+// the system's; the zoom makes up what the window's differs from it, once
+// the document is there and after each change of density.
+TEST(AnnouncementStrip, ThePageAtTheWindowsDensityWithoutScrollbars) {
+  Strip strip(kPage);
+  auto ui_handler = strip.host.As<IDocHostUIHandler>(IID_IDocHostUIHandler);
+  ASSERT_TRUE(ui_handler.ok());
+  DOCHOSTUIINFO info{};
+  info.cbSize = sizeof info;
+  ASSERT_EQ((*ui_handler)->GetHostInfo(&info), S_OK);
+  EXPECT_TRUE(info.dwFlags & DOCHOSTUIFLAG_DPI_AWARE);
+  EXPECT_TRUE(info.dwFlags & DOCHOSTUIFLAG_SCROLL_NO);
+
+  ui::SetWebHostDpiForTesting(strip.host.get(), 144, 96);  // on a monitor denser than the system
+  strip.browser.BeforeNavigate(kPage);
+  EXPECT_EQ(strip.zooms, std::vector<int>{}) << "nothing to zoom while loading";
+  strip.browser.Complete(kPage);
+  EXPECT_EQ(strip.zooms, std::vector<int>{150});
+  ui::SetWebHostDpiForTesting(strip.host.get(), 120, 120);  // moved to one of the system's density
+  EXPECT_EQ(strip.zooms, (std::vector<int>{150, 100})) << "the system's scale is the browser's own";
+}
+
+std::vector<std::vector<long>> g_features;
+HRESULT WINAPI RecordFeature(int feature, DWORD flags, BOOL enable) {
+  g_features.push_back({feature, static_cast<long>(flags), enable});
+  return S_OK;
+}
+
+TEST(AnnouncementStrip, NavigatingMakesNoSound) {
+  g_features.clear();
+  base::Dyn().CoInternetSetFeatureEnabled.Set(RecordFeature);
+  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
+  const RECT r{0, 0, 100, 20};
+  // With or without a browser control to show.
+  (void)ui::WebView::Create(parent, r, base::kDefaultDpi);
+  base::Dyn().CoInternetSetFeatureEnabled.Reset();
+  DestroyWindow(parent);
+  EXPECT_EQ(g_features, (std::vector<std::vector<long>>{
+                            {FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, TRUE}}));
+}
+
+// The browser's active object as documented: it offers each key to its
+// host's IDocHostUIHandler::TranslateAccelerator, and takes the key when
+// the host did.
+class FakeActiveObject final : public IOleInPlaceActiveObject {
+ public:
+  explicit FakeActiveObject(IDocHostUIHandler* host) : host_(host) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IOleInPlaceActiveObject ? this : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message) override {
+    ++offered;
+    return host_->TranslateAccelerator(message, nullptr, 0) == S_OK ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+  int offered = 0;
+
+ private:
+  IDocHostUIHandler* host_;
+};
+
 TEST(AnnouncementStrip, BrowserKeysAreSwallowedNoneReachTheWindow) {
   ComPtr<IUnknown> host = ui::MakeWebHostForTesting(nullptr, kPage);
   auto ui_handler = host.As<IDocHostUIHandler>(IID_IDocHostUIHandler);
@@ -779,6 +849,25 @@ TEST(AnnouncementStrip, BrowserKeysAreSwallowedNoneReachTheWindow) {
   }
   MSG letter = key(WM_KEYDOWN, 'A');
   EXPECT_EQ((*ui_handler)->TranslateAccelerator(&letter, nullptr, 0), S_FALSE) << "typing stays the page's";
+
+  // The message loop offers the browser the keys aimed inside it, and only
+  // those, so that the filter above runs at all.
+  FakeActiveObject active(ui_handler->get());
+  HWND browser = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
+  HWND page = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 100, 20, browser, nullptr, nullptr, nullptr);
+  HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
+  auto to = [&](HWND window, UINT message, WPARAM vk) {
+    MSG m = key(message, vk);
+    m.hwnd = window;
+    return ui::ForwardKeyToBrowser(&active, browser, m);
+  };
+  EXPECT_TRUE(to(page, WM_KEYDOWN, VK_F5)) << "taken: the loop dispatches it no further";
+  EXPECT_FALSE(to(page, WM_KEYDOWN, 'A'));
+  EXPECT_EQ(active.offered, 2);
+  EXPECT_FALSE(to(other, WM_KEYDOWN, VK_F5));
+  EXPECT_FALSE(to(page, WM_LBUTTONDOWN, 0));
+  EXPECT_EQ(active.offered, 2) << "nothing else is offered";
+  for (HWND w : {page, browser, other}) DestroyWindow(w);
 }
 
 // --- The ways the program ends, each in a process of its own ---------------

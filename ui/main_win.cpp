@@ -9,13 +9,14 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
   varnello::ui::LimitSearchPaths();
   // The web view needs OLE on this thread, and the survey COM: started by
-  // the window once it has first been painted, ended here.
+  // the window once it has first been painted, ended with this owner.
   varnello::ui::OleOnDemand ole;
   auto pc = varnello::ui::Pc::Create(instance, show, varnello::ui::ProbeStartFunction(), {},
                                      varnello::ui::Pc::LoadTiming::kAfterFirstPaint);
   if (!pc) return 1;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if ((*pc)->TranslateKey(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

@@ -306,7 +306,10 @@ void Pc::ApplyDpi() {
     PixelRect r = RectOf(id);
     SetWindowPos(frame, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  if (gonggao_) gonggao_->SetRect(ToRect(RectOf(kGonggao)));
+  if (gonggao_) {
+    gonggao_->SetRect(ToRect(RectOf(kGonggao)));
+    gonggao_->SetDpi(dpi_);
+  }
   InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
@@ -671,7 +674,7 @@ void Pc::EnsureStarted() {
 // after the first paint), the icon, and the welcome balloon, in this order.
 void Pc::Form_LoadRest() {
   // Without a browser control the strip stays white; the rest works.
-  gonggao_ = WebView::Create(frame2_, ToRect(RectOf(kGonggao)));
+  gonggao_ = WebView::Create(frame2_, ToRect(RectOf(kGonggao)), dpi_);
   if (gonggao_) gonggao_->Navigate(Wide(AnnouncementAddress()));
   const std::wstring module = ModulePath();
   const std::u16string app_path = AppPathOf(std::u16string(module.begin(), module.end()));
@@ -775,6 +778,8 @@ void Pc::Fail() noexcept {
 void Pc::LibraryFailed(HRESULT error) {
   if (g_pc) g_pc->Check(ComError(error));
 }
+
+bool Pc::TranslateKey(MSG& message) { return gonggao_ && gonggao_->TranslateKey(message); }
 
 void Pc::Check(Status status) {
   if (status) return;

@@ -65,6 +65,10 @@ class Pc {
   // Screen rectangle of the client area.
   RECT ClientOnScreen() const;
 
+  // A key message from the message loop, offered first to the announcement
+  // view: true when the view took it, and it goes no further.
+  bool TranslateKey(MSG& message);
+
  private:
   Pc(HINSTANCE instance, StartFn start, PlatformFn platform);
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);

@@ -4,6 +4,12 @@
 
 namespace varnello::ui {
 
+int PageZoomPercent(int window_dpi, int system_dpi) {
+  if (window_dpi <= 0 || system_dpi <= 0) return 100;
+  const long long percent = (200LL * window_dpi + system_dpi) / (2LL * system_dpi);  // rounded
+  return static_cast<int>(percent < 10 ? 10 : percent > 1000 ? 1000 : percent);
+}
+
 void StripState::PointAt(std::u16string_view page) {
   page_ = std::u16string(page);
   shown_ = false;

@@ -9,6 +9,13 @@
 
 namespace varnello::ui {
 
+// The browser's optical zoom, in per cent, that shows the page at a
+// window's density. Told that its host is aware of densities, the browser
+// already scales pages by the system's; the zoom makes up only what the
+// window's differs from that (a monitor of another density), so that the
+// page is never scaled twice. Within the 10 to 1000 the browser takes.
+int PageZoomPercent(int window_dpi, int system_dpi);
+
 class StripState {
  public:
   // `page`: the address the strip is pointed at; its host is the only one

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "base/density_win.h"
+#include "base/dyn_calls_win.h"
 #include "ui/strip.h"
 
 namespace varnello::ui {
@@ -54,18 +56,27 @@ class WebHost final : public IOleClientSite,
                       public IServiceProvider,
                       public IDownloadManager {
  public:
-  WebHost(HWND parent, const RECT& rect) : parent_(parent), rect_(rect) {}
+  WebHost(HWND parent, const RECT& rect, int dpi, int system_dpi)
+      : parent_(parent), rect_(rect), dpi_(dpi), system_dpi_(system_dpi) {}
   void SetRect(const RECT& rect) { rect_ = rect; }
+  void SetDpi(int dpi, int system_dpi) {
+    dpi_ = dpi;
+    system_dpi_ = system_dpi;
+    if (strip_.page_shown()) Zoom();
+  }
 
   // The browser whose events are the top-level ones (identity only, not
-  // held), how to show or hide its page, and how to stop it.
-  void Attach(IUnknown* browser, std::function<void(bool)> show, std::function<void()> stop) {
+  // held), how to show or hide its page, how to stop it, and how to zoom
+  // it.
+  void Attach(IUnknown* browser, std::function<void(bool)> show, std::function<void()> stop,
+              std::function<void(int)> zoom) {
     top_ = browser;
     show_ = std::move(show);
     stop_ = std::move(stop);
+    zoom_ = std::move(zoom);
     Apply();
   }
-  void Detach() { Attach(nullptr, {}, {}); }
+  void Detach() { Attach(nullptr, {}, {}, {}); }
   void PointAt(std::wstring_view page) {
     strip_.PointAt(std::u16string(page.begin(), page.end()));
     Apply();
@@ -156,7 +167,11 @@ class WebHost final : public IOleClientSite,
     return S_OK;  // handled: no menu
   }
   HRESULT STDMETHODCALLTYPE GetHostInfo(DOCHOSTUIINFO* info) override {
-    info->dwFlags = DOCHOSTUIFLAG_DISABLE_HELP_MENU | DOCHOSTUIFLAG_NO3DBORDER;
+    // Aware of densities: the browser scales the page by the system's, as
+    // the window scales everything else. A strip one line high has no room
+    // for scrollbars.
+    info->dwFlags = DOCHOSTUIFLAG_DISABLE_HELP_MENU | DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_SCROLL_NO |
+                    DOCHOSTUIFLAG_DPI_AWARE;
     info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
     return S_OK;
   }
@@ -229,11 +244,14 @@ class WebHost final : public IOleClientSite,
         if (strip_.NavigateComplete(UrlOf(params->rgvarg[0]), IsTop(params->rgvarg[1])) && stop_) stop_();
         Apply();
         return S_OK;
-      case DISPID_DOCUMENTCOMPLETE:  // (pDisp, URL)
+      case DISPID_DOCUMENTCOMPLETE: {  // (pDisp, URL)
         if (!params || params->cArgs != 2) return E_INVALIDARG;
-        strip_.DocumentComplete(UrlOf(params->rgvarg[0]), IsTop(params->rgvarg[1]));
+        const bool top = IsTop(params->rgvarg[1]);
+        strip_.DocumentComplete(UrlOf(params->rgvarg[0]), top);
+        if (top && strip_.page_shown()) Zoom();  // the zoom needs a document to apply to
         Apply();
         return S_OK;
+      }
       case DISPID_AMBIENT_DLCONTROL:
         if (!result) return E_POINTER;
         VariantInit(result);
@@ -296,18 +314,27 @@ class WebHost final : public IOleClientSite,
     if (show_) show_(strip_.page_shown());
   }
 
+  void Zoom() {
+    if (zoom_) zoom_(PageZoomPercent(dpi_, system_dpi_));
+  }
+
   ULONG refs_ = 1;
   HWND parent_;
   RECT rect_;
+  int dpi_, system_dpi_;
   StripState strip_;
   IUnknown* top_ = nullptr;
   std::function<void(bool)> show_;
   std::function<void()> stop_;
+  std::function<void(int)> zoom_;
 };
 
-std::unique_ptr<WebView> WebView::Create(HWND parent, const RECT& rect) {
+std::unique_ptr<WebView> WebView::Create(HWND parent, const RECT& rect, int dpi) {
+  // XP SP2 to 7 click at every navigation, the strip's own included.
+  if (auto set_feature = base::Dyn().CoInternetSetFeatureEnabled.get())
+    set_feature(FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, TRUE);
   std::unique_ptr<WebView> view(new WebView);
-  view->host_ = ComPtr<WebHost>::Adopt(new WebHost(parent, rect));
+  view->host_ = ComPtr<WebHost>::Adopt(new WebHost(parent, rect, dpi, base::DpiOfWindow(nullptr)));
   if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
                               view->object_.ReceiveVoid())))
     return nullptr;
@@ -318,6 +345,7 @@ std::unique_ptr<WebView> WebView::Create(HWND parent, const RECT& rect) {
   RECT r = rect;
   if (FAILED(view->object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, parent, &r))) return nullptr;
   if (FAILED(view->object_->QueryInterface(IID_IWebBrowser2, view->browser_.ReceiveVoid()))) return nullptr;
+  view->object_->QueryInterface(IID_IOleInPlaceActiveObject, view->active_.ReceiveVoid());
   view->browser_->put_Silent(VARIANT_TRUE);
   view->browser_->put_RegisterAsDropTarget(VARIANT_FALSE);
   view->browser_->put_RegisterAsBrowser(VARIANT_FALSE);
@@ -339,7 +367,15 @@ std::unique_ptr<WebView> WebView::Create(HWND parent, const RECT& rect) {
       [self](bool shown) {
         if (HWND hwnd = self->window()) ShowWindow(hwnd, shown ? SW_SHOWNA : SW_HIDE);
       },
-      [self] { self->browser_->Stop(); });
+      [self] { self->browser_->Stop(); },
+      [self](int percent) {
+        VARIANT zoom;
+        VariantInit(&zoom);
+        zoom.vt = VT_I4;
+        zoom.lVal = percent;
+        // Internet Explorer 7 and later; earlier ones show the page as it is.
+        self->browser_->ExecWB(OLECMDID_OPTICAL_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, &zoom, nullptr);
+      });
   view->SetRect(rect);
   return view;
 }
@@ -377,6 +413,16 @@ void WebView::SetRect(const RECT& rect) {
     in_place->SetObjectRects(&rect, &rect);
 }
 
+void WebView::SetDpi(int dpi) { host_->SetDpi(dpi, base::DpiOfWindow(nullptr)); }
+
+bool WebView::TranslateKey(MSG& message) { return ForwardKeyToBrowser(active_.get(), window(), message); }
+
+bool ForwardKeyToBrowser(IOleInPlaceActiveObject* active, HWND browser_window, MSG& message) {
+  if (!active || !browser_window || message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
+  if (message.hwnd != browser_window && !IsChild(browser_window, message.hwnd)) return false;
+  return active->TranslateAccelerator(&message) == S_OK;
+}
+
 HWND WebView::window() const {
   ComPtr<IOleWindow> window;
   HWND hwnd = nullptr;
@@ -389,12 +435,17 @@ IUnknown* WebView::host() const { return static_cast<IOleClientSite*>(host_.get(
 bool WebView::PageShown() const { return host_->PageShown(); }
 
 ComPtr<IUnknown> MakeWebHostForTesting(HWND parent, std::wstring_view page, IUnknown* browser,
-                                       std::function<void(bool)> show, std::function<void()> stop) {
+                                       std::function<void(bool)> show, std::function<void()> stop,
+                                       std::function<void(int)> zoom) {
   RECT r{0, 0, 10, 10};
-  auto* host = new WebHost(parent, r);
+  auto* host = new WebHost(parent, r, base::kDefaultDpi, base::kDefaultDpi);
   host->PointAt(page);
-  if (browser) host->Attach(browser, std::move(show), std::move(stop));
+  if (browser) host->Attach(browser, std::move(show), std::move(stop), std::move(zoom));
   return ComPtr<IUnknown>::Adopt(static_cast<IOleClientSite*>(host));
+}
+
+void SetWebHostDpiForTesting(IUnknown* host, int dpi, int system_dpi) {
+  static_cast<WebHost*>(static_cast<IOleClientSite*>(host))->SetDpi(dpi, system_dpi);
 }
 
 }  // namespace varnello::ui

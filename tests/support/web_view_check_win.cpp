@@ -57,7 +57,7 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::u16string> foreign;
   bool shown_once = false;
   {
-    auto view = varnello::ui::WebView::Create(frame, rect);
+    auto view = varnello::ui::WebView::Create(frame, rect, 96);
     if (view) view->Navigate(argv[1]);
     const DWORD until = GetTickCount() + seconds * 1000;
     while (GetTickCount() < until) {

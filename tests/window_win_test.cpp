@@ -1152,34 +1152,41 @@ class SlowService final : public SurveyPlatform {
   std::vector<POINT> clicks_;
 };
 
-TEST(Clicks, WhatWasClickedDuringASurveyIsDropped) {
-  ui::Pc* pc = Window();
-  ASSERT_NE(pc, nullptr);
-  HWND hwnd = pc->hwnd();
-  ShowWindow(hwnd, SW_SHOW);
-  SetForegroundWindow(hwnd);
-  Pump();
+// The one window in front, for input through the system's queue; hidden
+// again afterwards, its surveys against a service that answers nothing.
+class Clicks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    pc = Window();
+    ASSERT_NE(pc, nullptr);
+    hwnd = pc->hwnd();
+    g_platform = nullptr;
+    ShowWindow(hwnd, SW_SHOW);
+    SetForegroundWindow(hwnd);
+    Pump();
+  }
+  void TearDown() override {
+    g_platform = nullptr;
+    if (hwnd) ShowWindow(hwnd, SW_HIDE);
+  }
+  ui::Pc* pc = nullptr;
+  HWND hwnd = nullptr;
+};
+
+TEST_F(Clicks, WhatWasClickedDuringASurveyIsDropped) {
   const POINT jiance = CentreOf(*pc, ui::kJiance), link = CentreOf(*pc, ui::kUpdate);
   auto clicks = std::make_shared<std::vector<POINT>>(std::vector<POINT>{jiance, link});
-  g_platform = [hwnd, clicks]() -> std::unique_ptr<SurveyPlatform> {
-    return std::make_unique<SlowService>(hwnd, std::exchange(*clicks, {}));
+  g_platform = [window = hwnd, clicks]() -> std::unique_ptr<SurveyPlatform> {
+    return std::make_unique<SlowService>(window, std::exchange(*clicks, {}));
   };
   const int surveys = g_surveys, started = g_started;
   ClickThroughInput(hwnd, {jiance});
   Pump();
-  g_platform = nullptr;
   EXPECT_EQ(g_surveys - surveys, 1) << "one survey for one click";
   EXPECT_EQ(g_started - started, 0) << "no home page opened afterwards";
-  ShowWindow(hwnd, SW_HIDE);
 }
 
-TEST(Clicks, ADoubleClickIsOneClickTwoClicksAreTwo) {
-  ui::Pc* pc = Window();
-  ASSERT_NE(pc, nullptr);
-  HWND hwnd = pc->hwnd();
-  ShowWindow(hwnd, SW_SHOW);
-  SetForegroundWindow(hwnd);
-  Pump();
+TEST_F(Clicks, ADoubleClickIsOneClickTwoClicksAreTwo) {
   const int apart = GetSystemMetrics(SM_CXDOUBLECLK) + 20;  // beyond a double-click's reach
   struct Case {
     const char* control;
@@ -1199,7 +1206,6 @@ TEST(Clicks, ADoubleClickIsOneClickTwoClicksAreTwo) {
     ClickThroughInput(hwnd, {POINT{c.at.x + apart, c.at.y}});
     EXPECT_EQ(*c.count - before, 2) << "two clicks";
   }
-  ShowWindow(hwnd, SW_HIDE);
 }
 
 // A system library the program loads on first call, missing or refused:

@@ -5,12 +5,15 @@
 # 140 MB to download, 730 MB unpacked; made once). Nothing is installed on the
 # host, so its 64-bit Wine stays as it is, and wine32 is never installed.
 #
+# The packages come from the host's own Debian release (read from
+# /etc/os-release), where the host's Wine comes from.
+#
 # Many kernels run 32-bit x86 code themselves; some have it switched off.
-# Those get QEMU's user-mode emulator, version 10 from bookworm-backports
-# (bookworm's own 7.2 stalls on Wine), unpacked beside the root, not
-# installed, and registered with binfmt_misc so that every i386 program
-# Wine starts runs emulated too. VARNELLO_I386_MODE=native|qemu overrides
-# the detection.
+# Those get QEMU's user-mode emulator, version 10 or later (Debian 12's own
+# 7.2 stalls on Wine; its backports have 10, Debian 13 has it itself),
+# unpacked beside the root, not installed, and registered with binfmt_misc so
+# that every i386 program Wine starts runs emulated too.
+# VARNELLO_I386_MODE=native|qemu overrides the detection.
 set -euo pipefail
 cache="${VARNELLO_CACHE:-$HOME/.cache/varnello}/i386"
 root="$cache/root"
@@ -18,6 +21,8 @@ say() { [ -n "${VARNELLO_I386_QUIET:-}" ] || echo "setup: $*"; }
 
 wine_version="$(dpkg-query -W -f='${Version}' libwine 2>/dev/null)" ||
   { echo "setup: the host's libwine is missing" >&2; exit 1; }
+release="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
+[ -n "$release" ] || { echo "setup: /etc/os-release names no Debian release" >&2; exit 1; }
 
 # Debian's archive as seen by an i386 machine, in an apt configuration of its
 # own (the host's sources and package database are left alone).
@@ -27,10 +32,10 @@ apt_i386() {
   [ -f "$cache/apt/status" ] || : >"$cache/apt/status"
   local key=/usr/share/keyrings/debian-archive-keyring.gpg
   cat >"$cache/apt/etc/sources.list" <<EOF
-deb [signed-by=$key] http://deb.debian.org/debian bookworm main
-deb [signed-by=$key] http://deb.debian.org/debian bookworm-updates main
-deb [signed-by=$key] http://deb.debian.org/debian-security bookworm-security main
-deb [signed-by=$key] http://deb.debian.org/debian bookworm-backports main
+deb [signed-by=$key] http://deb.debian.org/debian $release main
+deb [signed-by=$key] http://deb.debian.org/debian $release-updates main
+deb [signed-by=$key] http://deb.debian.org/debian-security $release-security main
+deb [signed-by=$key] http://deb.debian.org/debian $release-backports main
 EOF
   cat >"$cache/apt/apt.conf" <<EOF
 APT::Architecture "i386";
@@ -66,6 +71,13 @@ make_root() {
   for deb in "$cache"/apt/archives/*.deb; do
     dpkg-deb -x "$deb" "$root.new"
   done
+  # Debian 13's packages keep everything under /usr, where the system they
+  # come from has /lib and the rest as links into it; programs still name
+  # /lib/ld-linux.so.2.
+  local d
+  for d in bin sbin lib; do
+    [ -e "$root.new/$d" ] || ln -s "usr/$d" "$root.new/$d"
+  done
   # What libwine's maintainer script does: zlib from the MinGW package,
   # marked as one of Wine's builtin DLLs.
   local arch
@@ -77,7 +89,7 @@ make_root() {
   rm -f "$cache"/apt/archives/*.deb
   rm -rf "$root"
   mv "$root.new" "$root"
-  echo "$wine_version" >"$cache/wine-version"
+  echo "$release $wine_version" >"$cache/wine-version"
 }
 
 runs_i386() {  # whether an i386 program starts (natively or through binfmt_misc)
@@ -88,13 +100,13 @@ binfmt=/proc/sys/fs/binfmt_misc
 register_qemu() {
   local qemu="$cache/qemu/usr/bin/qemu-i386"
   if [ ! -x "$qemu" ]; then
-    say "fetching qemu-user 10 from bookworm-backports"
+    say "fetching qemu-user 10 or later from $release or its backports"
     [ -f "$cache/apt/apt.conf" ] || apt_i386
     rm -f "$cache"/apt/archives/*.deb
     local version
     version="$(APT_CONFIG="$cache/apt/apt.conf" apt-cache madison qemu-user:amd64 |
                awk '$3 ~ /^1:(1[0-9]|[2-9][0-9])\./ { print $3; exit }')"
-    [ -n "$version" ] || { echo "setup: no qemu-user 10 or later in bookworm-backports" >&2; return 1; }
+    [ -n "$version" ] || { echo "setup: no qemu-user 10 or later in $release or its backports" >&2; return 1; }
     (cd "$cache/apt/archives" && APT_CONFIG="$cache/apt/apt.conf" apt-get download -qq "qemu-user:amd64=$version")
     rm -rf "$cache/qemu"
     dpkg-deb -x "$cache"/apt/archives/qemu-user_*.deb "$cache/qemu"
@@ -110,7 +122,7 @@ register_qemu() {
   echo "emulated by qemu-i386 $("$qemu" --version | head -n 1 | sed 's/.*version //')" >"$cache/mode"
 }
 
-if [ ! -f "$cache/ready" ] || [ "$(cat "$cache/wine-version" 2>/dev/null)" != "$wine_version" ]; then
+if [ ! -f "$cache/ready" ] || [ "$(cat "$cache/wine-version" 2>/dev/null)" != "$release $wine_version" ]; then
   rm -f "$cache/ready"
   make_root
 fi

@@ -5,27 +5,35 @@
 # the 32-bit Wine and a Wine prefix for each architecture.
 set -euo pipefail
 
+# Names that Debian 12 and 13 both have. The fuzzing runtime is named after
+# the clang it belongs to (14 on Debian 12, 19 on 13), so it follows once
+# clang is there.
 packages=(
   cmake g++ make googletest file
-  clang libclang-rt-14-dev
+  clang
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64
   xvfb xdotool imagemagick fonts-wqy-zenhei
   python3 python3-pil
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-
-if ((${#missing[@]})); then
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+updated=""
+install_missing() {  # packages...
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  ((${#missing[@]})) || return 0
   echo "setup: installing ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
+  [ -n "$updated" ] || $sudo apt-get update -qq
+  updated=1
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+}
+install_missing "${packages[@]}"
+clang_major="$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n 1)"
+install_missing "libclang-rt-$clang_major-dev"
 
 # Never wine32 on the host: with it installed the plain `wine` command would
 # pick it. 32-bit programs get Wine of their own, below.

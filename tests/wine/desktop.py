@@ -24,14 +24,21 @@ SLOW = float(os.environ.get("VARNELLO_TIMEOUT_FACTOR", "1"))
 
 class Desktop:
     WIDTH, HEIGHT = 1000, 740
+    # Wine 10 gives a taskbar, with the notification area in it, only to the
+    # desktop of this name (Wine 8 to any); both place it at the bottom.
+    NAME = "shell"
 
     def __init__(self, name, locale="zh_CN.UTF-8", prefix=None, size=None):
-        """`size`: the desktop's width and height where the default is too
-        small, as for the window at a high density."""
-        self.name = name
+        """`name`: what the test calls this desktop (its screenshots' and
+        temporary files'). `size`: the desktop's width and height where the
+        default is too small, as for the window at a high density. The
+        virtual screen is the desktop's size exactly: Wine 10 makes a
+        desktop of the whole screen whatever size it is asked for."""
+        self.test_name = name
+        self.name = self.NAME
         if size:
             self.WIDTH, self.HEIGHT = size
-        self.tmp = tempfile.mkdtemp(prefix=f"varnello-{name}-")
+        self.tmp = tempfile.mkdtemp(prefix=f"varnello-{self.test_name}-")
         self.env = dict(os.environ)
         self.env.update(WINEDEBUG="-all", LANG=locale, LC_ALL=locale,
                         WINEDLLOVERRIDES="mshtml=d;winemenubuilder.exe=d")
@@ -40,8 +47,7 @@ class Desktop:
         self.env.setdefault("WINEPREFIX", os.path.expanduser("~/.wine-varnello"))
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0",
-             f"{max(1024, self.WIDTH + 24)}x{max(768, self.HEIGHT + 28)}x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", f"{self.WIDTH}x{self.HEIGHT}x24", "-nolisten", "tcp"],
             pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         number = b""

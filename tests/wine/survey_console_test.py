@@ -59,6 +59,12 @@ def wmic(cls, *props):
     return rows
 
 
+def wine_major():
+    """The major version of the Wine under test."""
+    version = subprocess.run([WINE, "--version"], env=ENV, capture_output=True, text=True, timeout=60).stdout
+    return int(version.split("-", 1)[1].split(".")[0])
+
+
 def number_text(x):
     """A real in its shortest form of at most 15 significant digits."""
     if x == 0:
@@ -123,15 +129,24 @@ def run_checks(survey_exe, cpuid_exe):
     check("xianka", final.get("xianka"), wmic("Win32_VideoController", "Description")[-1]["Description"])
     check("shengka", final.get("shengka"), wmic("Win32_SoundDevice", "ProductName")[-1]["ProductName"])
 
-    # Wine's adapters have no NetConnectionID at all, so every row counts as
-    # a local connection and the label shows the last adapter: the last
-    # interface of the kernel's list, loopback left out.
-    check("NetConnectionID is unknown to Wine", wmic("Win32_NetworkAdapter", "NetConnectionID"), None)
-    interfaces = sorted(
-        (int(open(f"/sys/class/net/{n}/ifindex").read()), n)
-        for n in os.listdir("/sys/class/net")
-        if n != "lo")
-    check("wangka", final.get("wangka"), interfaces[-1][1] if interfaces else "")
+    # The label shows the name of the last adapter whose connection name
+    # begins with 本地连接; a row without the property counts too. Which
+    # rows count is Wine's to say: Wine 8 has no NetConnectionID at all, so
+    # every adapter counts and the label shows the last one, the last of the
+    # kernel's interfaces (loopback left out); Wine 10 has the property,
+    # NULL on every row, so none counts and the label is empty.
+    named = wmic("Win32_NetworkAdapter", "Name", "NetConnectionID")
+    if named is None:
+        check("only Wine 8 lacks NetConnectionID", wine_major() < 10, True)
+        counted = [r["Name"] for r in wmic("Win32_NetworkAdapter", "Name")]
+        interfaces = sorted(
+            (int(open(f"/sys/class/net/{n}/ifindex").read()), n)
+            for n in os.listdir("/sys/class/net")
+            if n != "lo")
+        check("the last adapter is the kernel's last interface", counted[-1:], [i[1] for i in interfaces[-1:]])
+    else:
+        counted = [r["Name"] for r in named if r["NetConnectionID"].startswith("本地连接")]
+    check("wangka", final.get("wangka"), counted[-1] if counted else "")
 
     modules = wmic("Win32_PhysicalMemory", "Capacity")
     total = sum(int(m["Capacity"]) for m in modules)

@@ -4,6 +4,8 @@
 
 #include <string>
 
+extern "C" IMAGE_DOS_HEADER __ImageBase;  // this module's own image, from the linker
+
 namespace varnello::base {
 namespace {
 
@@ -16,10 +18,31 @@ std::wstring SystemFolder() {
   return n > 0 && n < MAX_PATH ? std::wstring(folder, n) : std::wstring();
 }
 
-// The loader's notification before it loads a library on first call: the
-// system's copy by its full path, or the program's failure handler.
+// Makes a word the delay-load helper writes writable, where the linker put
+// it in a read-only section: binutils 2.44 (Debian 13) places the table of
+// addresses filled on first call there, and the helper, unlike Windows'
+// own loader, does not lift the protection.
+void MakeWritable(void* at, SIZE_T size) {
+  MEMORY_BASIC_INFORMATION m;
+  if (!at || !VirtualQuery(at, &m, sizeof m)) return;
+  constexpr DWORD kWritable = PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  if (m.Protect & kWritable) return;
+  DWORD old = 0;
+  VirtualProtect(at, size, PAGE_READWRITE, &old);
+}
+
+// The helper's notifications as it resolves a function on first call: the
+// words it will write made writable, then the system's copy of the library
+// by its full path, or the program's failure handler.
 FARPROC WINAPI BeforeDelayLoad(unsigned notify, PDelayLoadInfo info) {
-  if (notify != dliNotePreLoadLibrary || !info || !info->szDll) return nullptr;
+  if (!info) return nullptr;
+  if (notify == dliStartProcessing) {
+    MakeWritable(info->ppfn, sizeof *info->ppfn);
+    if (info->pidd && (info->pidd->grAttrs & dlattrRva))
+      MakeWritable(reinterpret_cast<char*>(&__ImageBase) + info->pidd->rvaHmod, sizeof(HMODULE));
+    return nullptr;
+  }
+  if (notify != dliNotePreLoadLibrary || !info->szDll) return nullptr;
   std::wstring name;
   for (const char* c = info->szDll; *c; ++c) name += static_cast<wchar_t>(static_cast<unsigned char>(*c));
   if (HMODULE module = LoadSystemLibrary(name.c_str())) return reinterpret_cast<FARPROC>(module);

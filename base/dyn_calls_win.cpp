@@ -10,9 +10,10 @@ FARPROC LookUp(const wchar_t* dll, const char* name) {
   return module ? GetProcAddress(module, name) : nullptr;
 }
 
-DynCalls& Dyn() {
-  static DynCalls calls;
-  return calls;
-}
+namespace {
+DynCalls g_calls;  // constant-initialised, unguarded: the runtime's own guards may need it
+}  // namespace
+
+DynCalls& Dyn() { return g_calls; }
 
 }  // namespace varnello::base

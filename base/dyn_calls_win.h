@@ -19,7 +19,7 @@ FARPROC LookUp(const wchar_t* dll, const char* name);
 template <class F>
 class DynFn {
  public:
-  DynFn(const wchar_t* dll, const char* name) : dll_(dll), name_(name) {}
+  constexpr DynFn(const wchar_t* dll, const char* name) : dll_(dll), name_(name) {}
   F get() {
     if (!looked_) Set(reinterpret_cast<F>(reinterpret_cast<void*>(LookUp(dll_, name_))));
     return fn_;
@@ -53,9 +53,21 @@ struct DynCalls {
   // XP SP2 (Internet Explorer 6 SP2): the browser's features per process.
   DynFn<HRESULT(WINAPI*)(int, DWORD, BOOL)> CoInternetSetFeatureEnabled{L"urlmon.dll",
                                                                          "CoInternetSetFeatureEnabled"};
+  // Vista, for the compiler's runtime (xp_runtime_win.cpp); ntdll's query
+  // stands in on XP.
+  DynFn<DWORD(WINAPI*)(HANDLE)> GetThreadId{L"kernel32.dll", "GetThreadId"};
+  DynFn<void(WINAPI*)(PCONDITION_VARIABLE)> InitializeConditionVariable{L"kernel32.dll",
+                                                                        "InitializeConditionVariable"};
+  DynFn<BOOL(WINAPI*)(PCONDITION_VARIABLE, PCRITICAL_SECTION, DWORD)> SleepConditionVariableCS{
+      L"kernel32.dll", "SleepConditionVariableCS"};
+  DynFn<void(WINAPI*)(PCONDITION_VARIABLE)> WakeConditionVariable{L"kernel32.dll", "WakeConditionVariable"};
+  DynFn<void(WINAPI*)(PCONDITION_VARIABLE)> WakeAllConditionVariable{L"kernel32.dll", "WakeAllConditionVariable"};
+  DynFn<LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*)> NtQueryInformationThread{L"ntdll.dll",
+                                                                                   "NtQueryInformationThread"};
 };
 
-// The program's one table.
+// The program's one table: initialised before any code runs, so that the
+// compiler's own runtime may use it from the start.
 DynCalls& Dyn();
 
 }  // namespace varnello::base

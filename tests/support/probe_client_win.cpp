@@ -2,7 +2,8 @@
 // handled: probe_client [--desktop NAME] dump OUT.json | caption NAME TEXT |
 // frame1 0|1. Arguments are taken as UTF-8. "syscommand minimize|close"
 // chooses that command of the window's system menu, as a user would, in
-// any build and whatever Wine draws where. Exits 0 when the program handled
+// any build and whatever Wine draws where. "tray" prints where the
+// notification area's window is on screen: left top right bottom. Exits 0 when the program handled
 // it. A program inside `explorer /desktop=NAME` is found on that desktop.
 // An argument "hex:<hex digits>" stands for the UTF-8 bytes it spells: Wine
 // without a system locale passes only ASCII command lines through intact.
@@ -54,6 +55,13 @@ int main() {
   if (argc <= first) {
     std::fprintf(stderr, "usage: probe_client [--desktop NAME] COMMAND [ARGS...]\n");
     return 2;
+  }
+  if (args[first] == "tray") {
+    HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
+    RECT r;
+    if (!tray || !IsWindowVisible(tray) || !GetWindowRect(tray, &r)) return 1;
+    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    return 0;
   }
   std::string command = argv[first];
   for (int i = first + 1; i < argc; ++i) command += std::string("\t") + argv[i];

@@ -14,6 +14,11 @@ import subprocess
 import tempfile
 import time
 
+from pixels import region
+
+# The green of the program's icon (icon.ico, the program's own).
+PCB_GREEN = (34, 139, 70)
+
 # The Wine of the build under test (wine64, or scripts/wine-i686 for 32-bit
 # programs) and its wineserver, as the build's tests set them.
 WINE = os.environ.get("VARNELLO_WINE") or os.environ.get("VARNELLO_WINE64", "/usr/lib/wine/wine64")
@@ -24,21 +29,16 @@ SLOW = float(os.environ.get("VARNELLO_TIMEOUT_FACTOR", "1"))
 
 class Desktop:
     WIDTH, HEIGHT = 1000, 740
-    # Wine 10 gives a taskbar, with the notification area in it, only to the
-    # desktop of this name (Wine 8 to any); both place it at the bottom.
-    NAME = "shell"
 
     def __init__(self, name, locale="zh_CN.UTF-8", prefix=None, size=None):
-        """`name`: what the test calls this desktop (its screenshots' and
-        temporary files'). `size`: the desktop's width and height where the
-        default is too small, as for the window at a high density. The
-        virtual screen is the desktop's size exactly: Wine 10 makes a
-        desktop of the whole screen whatever size it is asked for."""
-        self.test_name = name
-        self.name = self.NAME
+        """`size`: the desktop's width and height where the default is too
+        small, as for the window at a high density. The virtual screen is
+        the desktop's size exactly: Wine 10 makes a desktop of the whole
+        screen whatever size it is asked for."""
+        self.name = name
         if size:
             self.WIDTH, self.HEIGHT = size
-        self.tmp = tempfile.mkdtemp(prefix=f"varnello-{self.test_name}-")
+        self.tmp = tempfile.mkdtemp(prefix=f"varnello-{name}-")
         self.env = dict(os.environ)
         self.env.update(WINEDEBUG="-all", LANG=locale, LC_ALL=locale,
                         WINEDLLOVERRIDES="mshtml=d;winemenubuilder.exe=d")
@@ -151,6 +151,52 @@ class Desktop:
                     return json.load(f)
             time.sleep(0.5)
         return None
+
+    # --- the notification area ---------------------------------------------
+
+    def tray(self):
+        """The notification area's window (left, top, right, bottom), where
+        the running shell puts it: Wine 8 in a taskbar along the bottom,
+        Wine 10 (on a desktop not named "shell", the only one it gives a
+        taskbar, where it shows no balloons) in a small window of its own
+        at the top left. None while there is none."""
+        try:
+            r = self.wine(self.probe_exe, "--desktop", self.name, "tray", timeout=20)
+        except subprocess.TimeoutExpired:
+            return None
+        fields = r.stdout.split()
+        return tuple(int(f) for f in fields) if r.returncode == 0 and len(fields) == 4 else None
+
+    def tray_icon(self, img):
+        """The bounding box of the program icon's green in the notification
+        area, or None."""
+        tray = self.tray()
+        if not tray:
+            return None
+        left, top = max(tray[0], 0), max(tray[1], 0)
+        area = region(img, left, top, min(tray[2], self.WIDTH) - left, min(tray[3], self.HEIGHT) - top)
+        xs, ys = [], []
+        for i, p in enumerate(area.getdata()):
+            if max(abs(a - b) for a, b in zip(p, PCB_GREEN)) <= 12:
+                xs.append(left + i % area.width)
+                ys.append(top + i // area.width)
+        return (min(xs), min(ys), max(xs), max(ys)) if len(xs) > 5 else None
+
+    def balloon(self, img, icon):
+        """The bounding box of a balloon's white pointing at `icon` from
+        the side of the notification area away from the screen's edge, or
+        None."""
+        tray = self.tray()
+        if not tray or not icon:
+            return None
+        left = min(max(icon[0] - 250, 0), self.WIDTH - 300)
+        top = tray[1] - 160 if tray[1] > self.HEIGHT // 2 else tray[3]
+        area = region(img, left, top, 300, 158)
+        white = [(i % 300, i // 300) for i, p in enumerate(area.getdata()) if p == (255, 255, 255)]
+        if len(white) < 3000:
+            return None
+        xs, ys = [x for x, _ in white], [y for _, y in white]
+        return (left + min(xs), top + min(ys), left + max(xs), top + max(ys))
 
     # --- screen and pointer -------------------------------------------------
 

@@ -5,7 +5,7 @@ balloon with 提示, then no icon. Then the program itself starts and greets.
 Done under code page 936 and again under 1252, where the ANSI record cannot
 hold the text: the balloons must look the same in both.
 
-usage: tray_test.py TRAY_DEMO_EXE KEEP_DESKTOP_EXE PROGRAM_EXE SCREENSHOT_DIR
+usage: tray_test.py TRAY_DEMO_EXE KEEP_DESKTOP_EXE PROGRAM_EXE PROBE_CLIENT_EXE SCREENSHOT_DIR
 """
 import os
 import sys
@@ -16,52 +16,38 @@ from desktop import Desktop  # noqa: E402
 import pixels  # noqa: E402
 from pixels import count, region  # noqa: E402
 
-demo_exe, keep_exe, program_exe, shots = sys.argv[1:5]
+demo_exe, keep_exe, program_exe, client_exe, shots = sys.argv[1:6]
 os.makedirs(shots, exist_ok=True)
 check = pixels.Checks()
-PCB_GREEN = (34, 139, 70)
-
-
-def green_in_tray(img):
-    return count(region(img, 800, 715, 200, 25),
-                 lambda p: max(abs(a - b) for a, b in zip(p, PCB_GREEN)) <= 12) > 5
-
-
-def balloon_box(img):
-    """The balloon's white box above the notification area, or None."""
-    area = region(img, 700, 560, 300, 158)
-    white = [(i % 300, i // 300) for i, p in enumerate(area.getdata()) if p == (255, 255, 255)]
-    if len(white) < 3000:
-        return None
-    xs, ys = [x for x, _ in white], [y for _, y in white]
-    return (700 + min(xs), 560 + min(ys), 700 + max(xs), 560 + max(ys))
-
-
 balloons, welcomes = {}, {}
 for page, locale in (("936", "zh_CN.UTF-8"), ("1252", "C.UTF-8")):
     with Desktop(f"tray{page}", locale=locale) as d:
         steps = os.path.join(d.tmp, "steps")
         os.makedirs(steps)
         # The demo takes the step folder as its command line.
-        d.start(demo_exe, keep_exe=keep_exe, args=["Z:" + steps.replace("/", "\\")])
+        d.start(demo_exe, client_exe, keep_exe=keep_exe, args=["Z:" + steps.replace("/", "\\")])
 
         def snap(name):
             return pixels.load(d.screenshot(os.path.join(shots, f"tray-{page}-{name}.png")))
 
-        check.poll(f"[{page}] icon shown", lambda: green_in_tray(snap("icon")), 60)
+        def balloon(name):
+            img = snap(name)
+            return d.balloon(img, d.tray_icon(img))
+
+        check.poll(f"[{page}] icon shown", lambda: d.tray_icon(snap("icon")), 60)
         open(os.path.join(steps, "balloon"), "w").close()
-        box = check.poll(f"[{page}] balloon shown", lambda: balloon_box(snap("balloon")), 30)
+        box = check.poll(f"[{page}] balloon shown", lambda: balloon("balloon"), 30)
         if box:
             img = snap("balloon")
             check.that(f"[{page}] balloon text drawn", count(region(img, box[0], box[1], box[2] - box[0], box[3] - box[1]),
                                                              pixels.black) > 40)
             balloons[page] = region(img, box[0], box[1], box[2] - box[0], box[3] - box[1])
         open(os.path.join(steps, "delete"), "w").close()
-        check.poll(f"[{page}] icon deleted", lambda: not green_in_tray(snap("deleted")), 30)
+        check.poll(f"[{page}] icon deleted", lambda: not d.tray_icon(snap("deleted")), 30)
 
         # The program's own welcome balloon.
-        d.start(program_exe)
-        box = check.poll(f"[{page}] welcome balloon shown", lambda: balloon_box(snap("welcome")), 40)
+        d.start(program_exe, client_exe)
+        box = check.poll(f"[{page}] welcome balloon shown", lambda: balloon("welcome"), 40)
         if box:
             img = snap("welcome")
             welcomes[page] = region(img, box[0], box[1], box[2] - box[0], box[3] - box[1])

@@ -5,7 +5,11 @@
 # test.sh installs everything itself (compilers, that release's Wine, the
 # 32-bit Wine root, fonts, Xvfb). Both architectures, every test.
 #
-# usage: test-in-debian.sh [RELEASE]   (default trixie, Debian 13)
+# usage: test-in-debian.sh [RELEASE [COMMAND ARGS...]]
+#   RELEASE defaults to trixie (Debian 13); COMMAND, run from the checkout's
+#   folder, to ./scripts/test.sh (./scripts/run.sh and ./scripts/bench.sh
+#   run the same way; run.sh leaves its screenshot in the root's
+#   /root/varnello/build/screenshots/run.png).
 #
 # The base system is made once (about 2 minutes) and kept in
 # ~/.cache/varnello/debian-RELEASE/base; every run starts from a fresh copy of
@@ -15,6 +19,9 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 release="${1:-trixie}"
+shift $(($# > 0 ? 1 : 0))
+command=("$@")
+((${#command[@]})) || command=(./scripts/test.sh)
 cache="${VARNELLO_CACHE:-$HOME/.cache/varnello}/debian-$release"
 base="$cache/base" run="$cache/run"
 mirror=http://deb.debian.org/debian
@@ -61,8 +68,8 @@ if [ -z "${VARNELLO_KEEP_RUN:-}" ] || [ ! -d "$run" ]; then
   cp -a "$base" "$run"
 fi
 cp /etc/resolv.conf "$run/etc/resolv.conf"
-# This checkout's files as they stand, committed or not; no build output.
-rm -rf "$run/root/varnello"
+# This checkout's files as they stand, committed or not; no build output
+# (a kept run keeps its builds).
 mkdir -p "$run/root/varnello"
 (cd "$here" && git ls-files -z --cached --others --exclude-standard | tar -c --null -T - -f -) |
   tar -x -C "$run/root/varnello" -f -
@@ -78,11 +85,11 @@ mount_in tmpfs tmpfs /tmp
 [ ! -d /proc/sys/fs/binfmt_misc ] || [ ! -f /proc/sys/fs/binfmt_misc/register ] ||
   mount_in binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
 
-say "./scripts/test.sh in Debian $(cat "$run/etc/debian_version") ($release)"
+say "${command[*]} in Debian $(cat "$run/etc/debian_version") ($release)"
 started=$SECONDS
 status=0
 chroot "$run" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
   LANG=C.UTF-8 TERM=dumb ${VARNELLO_FUZZ_SECONDS:+VARNELLO_FUZZ_SECONDS=$VARNELLO_FUZZ_SECONDS} \
-  /bin/bash -c 'cd /root/varnello && ./scripts/test.sh' || status=$?
-say "test.sh in $release ended with status $status after $((SECONDS - started)) s"
+  /bin/bash -c 'cd /root/varnello && exec "$@"' varnello "${command[@]}" || status=$?
+say "${command[*]} in $release ended with status $status after $((SECONDS - started)) s"
 exit "$status"

@@ -12,12 +12,6 @@ namespace {
 LibraryFailureHandler g_failure = nullptr;
 bool g_failing = false;
 
-std::wstring SystemFolder() {
-  wchar_t folder[MAX_PATH];
-  const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
-  return n > 0 && n < MAX_PATH ? std::wstring(folder, n) : std::wstring();
-}
-
 // Makes a word the delay-load helper writes writable, where the linker put
 // it in a read-only section: binutils 2.44 (Debian 13) places the table of
 // addresses filled on first call there, and the helper, unlike Windows'
@@ -59,6 +53,12 @@ FARPROC WINAPI BeforeDelayLoad(unsigned notify, PDelayLoadInfo info) {
 }
 
 }  // namespace
+
+std::wstring SystemFolder() {
+  wchar_t folder[MAX_PATH];
+  const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(folder, n) : std::wstring();
+}
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {
   const std::wstring folder = SystemFolder();

@@ -6,7 +6,13 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace varnello::base {
+
+// The system folder (System32; for a 32-bit program on 64-bit Windows the
+// system redirects it to SysWOW64), or empty where it cannot be told.
+std::wstring SystemFolder();
 
 // A library of the system's, by its full path in the system folder; null
 // (with the last error set) where it cannot be loaded.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/dyn_calls_win.h"
+#include "base/system_library_win.h"
 #include "survey/com_win.h"
 #include "ui/commands.h"
 #include "ui/win_handles_win.h"
@@ -23,9 +24,8 @@ void LimitSearchPaths() {
   // program ships no library of its own, and its folder may be a downloads
   // folder full of others'.
   if (auto set_default = base::Dyn().SetDefaultDllDirectories.get()) set_default(kSearchSystem32);
-  wchar_t system[MAX_PATH];
-  const UINT n = GetSystemDirectoryW(system, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) SetCurrentDirectoryW(system);
+  const std::wstring system = base::SystemFolder();
+  if (!system.empty()) SetCurrentDirectoryW(system.c_str());
 }
 
 Status StartInWindowsFolder(std::wstring_view command_line, int window_style) {

@@ -415,7 +415,12 @@ void WebView::SetRect(const RECT& rect) {
 
 void WebView::SetDpi(int dpi) { host_->SetDpi(dpi, base::DpiOfWindow(nullptr)); }
 
-bool WebView::TranslateKey(MSG& message) { return ForwardKeyToBrowser(active_.get(), window(), message); }
+bool WebView::TranslateKey(MSG& message) {
+  // Every message of the loop comes here: only keys cost a look at the
+  // browser's window.
+  if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
+  return ForwardKeyToBrowser(active_.get(), window(), message);
+}
 
 bool ForwardKeyToBrowser(IOleInPlaceActiveObject* active, HWND browser_window, MSG& message) {
   if (!active || !browser_window || message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;

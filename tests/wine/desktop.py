@@ -167,10 +167,10 @@ class Desktop:
         fields = r.stdout.split()
         return tuple(int(f) for f in fields) if r.returncode == 0 and len(fields) == 4 else None
 
-    def tray_icon(self, img):
+    def tray_icon(self, img, tray=None):
         """The bounding box of the program icon's green in the notification
-        area, or None."""
-        tray = self.tray()
+        area (`tray`, or where it is now), or None."""
+        tray = tray or self.tray()
         if not tray:
             return None
         left, top = max(tray[0], 0), max(tray[1], 0)
@@ -182,12 +182,13 @@ class Desktop:
                 ys.append(top + i // area.width)
         return (min(xs), min(ys), max(xs), max(ys)) if len(xs) > 5 else None
 
-    def balloon(self, img, icon):
-        """The bounding box of a balloon's white pointing at `icon` from
-        the side of the notification area away from the screen's edge, or
-        None."""
+    def balloon(self, img):
+        """The bounding box of a balloon's white pointing at the program's
+        icon from the side of the notification area away from the screen's
+        edge, or None."""
         tray = self.tray()
-        if not tray or not icon:
+        icon = self.tray_icon(img, tray)
+        if not icon:
             return None
         left = min(max(icon[0] - 250, 0), self.WIDTH - 300)
         top = tray[1] - 160 if tray[1] > self.HEIGHT // 2 else tray[3]

@@ -37,11 +37,6 @@ def shot(d, name):
     return pixels.load(d.screenshot(os.path.join(shots, name)))
 
 
-def balloon_shown(d):
-    """A test for shot_when: a balloon beside the program's icon."""
-    return lambda img: d.balloon(img, d.tray_icon(img))
-
-
 def minimise(d):
     """Minimises the window through its system menu's command: where each
     Wine draws the caption's buttons and where they react is Wine's own."""
@@ -87,7 +82,7 @@ with Desktop("e2e") as d:
     d.start(program, client_exe, keep_exe)
     # The balloon comes about 2 s after it is asked for and stays 10 s;
     # watch for it before anything else can delay the test.
-    img = check.poll("welcome balloon on screen", shot_when(d, "e2e-start.png", balloon_shown(d)), 40)
+    img = check.poll("welcome balloon on screen", shot_when(d, "e2e-start.png", d.balloon), 40)
     state = d.dump(120)
     check.that("window answers", state is not None)
     if state is None:
@@ -194,7 +189,7 @@ shutil.rmtree(folder, ignore_errors=True)
 program, folder = install(with_icon=False)
 with Desktop("e2enoicon") as d:
     d.start(program, client_exe, keep_exe)
-    check.poll("welcome balloon on screen without icon.ico", shot_when(d, "e2e-noicon.png", balloon_shown(d)), 40)
+    check.poll("welcome balloon on screen without icon.ico", shot_when(d, "e2e-noicon.png", d.balloon), 40)
     state = d.dump(120)
     check.that("starts without icon.ico", state is not None and state["visible"])
     if state:

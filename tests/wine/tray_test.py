@@ -30,13 +30,9 @@ for page, locale in (("936", "zh_CN.UTF-8"), ("1252", "C.UTF-8")):
         def snap(name):
             return pixels.load(d.screenshot(os.path.join(shots, f"tray-{page}-{name}.png")))
 
-        def balloon(name):
-            img = snap(name)
-            return d.balloon(img, d.tray_icon(img))
-
         check.poll(f"[{page}] icon shown", lambda: d.tray_icon(snap("icon")), 60)
         open(os.path.join(steps, "balloon"), "w").close()
-        box = check.poll(f"[{page}] balloon shown", lambda: balloon("balloon"), 30)
+        box = check.poll(f"[{page}] balloon shown", lambda: d.balloon(snap("balloon")), 30)
         if box:
             img = snap("balloon")
             check.that(f"[{page}] balloon text drawn", count(region(img, box[0], box[1], box[2] - box[0], box[3] - box[1]),
@@ -47,7 +43,7 @@ for page, locale in (("936", "zh_CN.UTF-8"), ("1252", "C.UTF-8")):
 
         # The program's own welcome balloon.
         d.start(program_exe, client_exe)
-        box = check.poll(f"[{page}] welcome balloon shown", lambda: balloon("welcome"), 40)
+        box = check.poll(f"[{page}] welcome balloon shown", lambda: d.balloon(snap("welcome")), 40)
         if box:
             img = snap("welcome")
             welcomes[page] = region(img, box[0], box[1], box[2] - box[0], box[3] - box[1])

@@ -29,19 +29,22 @@ class OnXp : public ::testing::Test {
   }
 };
 
-DWORD WINAPI Idle(void*) {
-  Sleep(INFINITE);
+DWORD WINAPI WaitFor(void* event) {
+  WaitForSingleObject(event, INFINITE);
   return 0;
 }
 
 TEST_F(OnXp, AThreadsIdFromItsHandle) {
   EXPECT_EQ(GetThreadId(GetCurrentThread()), GetCurrentThreadId());
+  HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   DWORD id = 0;
-  HANDLE other = CreateThread(nullptr, 0, Idle, nullptr, 0, &id);
+  HANDLE other = CreateThread(nullptr, 0, WaitFor, go, 0, &id);
   ASSERT_NE(other, nullptr);
   EXPECT_EQ(GetThreadId(other), id);
-  TerminateThread(other, 0);
+  SetEvent(go);
+  WaitForSingleObject(other, INFINITE);
   CloseHandle(other);
+  CloseHandle(go);
 }
 
 // A wait returns as a wake-up come early, the section held again; a wait

@@ -128,7 +128,9 @@ if [ ! -f "$cache/ready" ] || [ "$(cat "$cache/wine-version" 2>/dev/null)" != "$
 fi
 
 case "${VARNELLO_I386_MODE:-}" in
-  native) echo natively >"$cache/mode" ;;
+  native)
+    [ ! -e "$binfmt/varnello-i386" ] || echo -1 >"$binfmt/varnello-i386"
+    echo natively >"$cache/mode" ;;
   qemu) register_qemu ;;
   "")
     if [ -e "$binfmt/varnello-i386" ] && grep -q '^emulated' "$cache/mode" 2>/dev/null; then

@@ -11,7 +11,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
   // The web view needs OLE on this thread, and the survey COM: started by
   // the window once it has first been painted, ended with this owner.
   varnello::ui::OleOnDemand ole;
-  auto pc = varnello::ui::Pc::Create(instance, show, varnello::ui::ProbeStartFunction(), {},
+  auto pc = varnello::ui::Pc::Create(instance, show, varnello::ui::ProbeStartFunction(),
+                                     varnello::ui::ProbePlatformFunction(),
                                      varnello::ui::Pc::LoadTiming::kAfterFirstPaint);
   if (!pc) return 1;
   MSG message;

@@ -15,6 +15,7 @@
 #include "base/dyn_calls_win.h"
 #include "survey/display_log.h"
 #include "survey/utf.h"
+#include "survey/wmi_platform_win.h"
 #include "tray/tray_win.h"
 #include "ui/accessible_win.h"
 #include "ui/pc_win.h"
@@ -37,6 +38,24 @@ std::vector<std::string> Split(const std::string& s) {
   }
   return parts;
 }
+
+// The management service, each connection to it made after a pause.
+class PacedPlatform final : public SurveyPlatform {
+ public:
+  explicit PacedPlatform(DWORD pause_ms) : pause_ms_(pause_ms) {}
+  Result<std::unique_ptr<ShellObject>> CreateObject(std::u16string_view prog_id) override {
+    return service_.CreateObject(prog_id);
+  }
+  Result<std::unique_ptr<ServiceConnection>> GetObject(std::u16string_view moniker) override {
+    Sleep(pause_ms_);
+    return service_.GetObject(moniker);
+  }
+  NumberFormat Format() const override { return service_.Format(); }
+
+ private:
+  DWORD pause_ms_;
+  WmiPlatform service_;
+};
 
 std::string Number(long long n) { return std::to_string(n); }
 
@@ -168,6 +187,13 @@ std::function<Status(std::wstring_view, int)> ProbeStartFunction() {
                         FromUtf8(std::to_string(window_style)) + u"]");
     return {};
   };
+}
+
+std::function<std::unique_ptr<SurveyPlatform>()> ProbePlatformFunction() {
+  const char* pause = std::getenv("VARNELLO_PROBE_SURVEY_PAUSE_MS");
+  if (!pause || !*pause) return {};
+  const DWORD pause_ms = static_cast<DWORD>(std::strtoul(pause, nullptr, 10));
+  return [pause_ms]() -> std::unique_ptr<SurveyPlatform> { return std::make_unique<PacedPlatform>(pause_ms); };
 }
 
 }  // namespace varnello::ui

@@ -6,9 +6,11 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string_view>
 
 #include "survey/result.h"
+#include "survey/survey_platform.h"
 
 namespace varnello::ui {
 
@@ -22,5 +24,11 @@ bool HandleProbeMessage(Pc& pc, const COPYDATASTRUCT& data);
 // How the program starts the home page command: in the test build it only
 // records the command line for the probe to report; empty otherwise.
 std::function<Status(std::wstring_view command_line, int window_style)> ProbeStartFunction();
+
+// Where the survey's platform comes from: in the test build, where
+// VARNELLO_PROBE_SURVEY_PAUSE_MS is set, the management service with a pause
+// before each connection, so that a photograph can catch what the window
+// shows during a survey; empty (the service as it is) otherwise.
+std::function<std::unique_ptr<SurveyPlatform>()> ProbePlatformFunction();
 
 }  // namespace varnello::ui

@@ -79,6 +79,9 @@ def survey_json(d):
 program, folder = install(with_icon=True)
 with Desktop("e2e") as d:
     expected = survey_json(d)
+    # A second's pause before each connection to the service keeps the
+    # survey on screen long enough to be photographed.
+    d.env["VARNELLO_PROBE_SURVEY_PAUSE_MS"] = "1000"
     d.start(program, client_exe, keep_exe)
     # The balloon comes about 2 s after it is asked for and stays 10 s;
     # watch for it before anything else can delay the test.

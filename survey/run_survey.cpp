@@ -1,10 +1,12 @@
 #include "survey/run_survey.h"
 
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace varnello {
 namespace {
@@ -91,6 +93,28 @@ class Survey {
     return shell_->Run(command, kHiddenWindow, wait);
   }
 
+  using Values = std::vector<SurveyValue>;
+
+  // One query whose every row sets one label: the row's properties are read
+  // in the order named, and the first that cannot be read abandons the row.
+  template <class Show>
+  void LabelPerRow(std::unique_ptr<RowCollection>& rows, std::u16string_view query,
+                   std::optional<std::int32_t> flags, std::initializer_list<std::u16string_view> properties,
+                   Show&& show) {
+    Step([&] { return Keep(rows, Query(main_connection_, query, flags)); });
+    ForEachRow(rows, [&](SurveyRow* row) {
+      Step([&]() -> Status {
+        Values values;
+        for (std::u16string_view name : properties) {
+          auto value = Read(row, name);
+          if (!value) return value.error();
+          values.push_back(std::move(value).value());
+        }
+        return show(values);
+      });
+    });
+  }
+
   Status Caption(ResultLabel label, Result<std::u16string> text) {
     if (!text) return text.error();
     return display_.SetCaption(label, *text);
@@ -150,59 +174,19 @@ Status Survey::Run() {
     });
   });
 
-  Step([&] { return Keep(board_rows_, Query(main_connection_, u"select * from win32_baseboard")); });
-  ForEachRow(board_rows_, [&](SurveyRow* row) {
-    Step([&]() -> Status {
-      auto maker = Read(row, u"Manufacturer");
-      if (!maker) return maker.error();
-      auto product = Read(row, u"product");
-      if (!product) return product.error();
-      return display_.SetCaption(ResultLabel::zhuban, Join({*maker, u"型号:", *product}, format_));
-    });
+  LabelPerRow(board_rows_, u"select * from win32_baseboard", {}, {u"Manufacturer", u"product"},
+              [&](const Values& v) {
+                return display_.SetCaption(ResultLabel::zhuban, Join({v[0], u"型号:", v[1]}, format_));
+              });
+  LabelPerRow(firmware_rows_, u"Select * from Win32_BIOS", {}, {u"Version"}, [&](const Values& v) {
+    return display_.SetCaption(ResultLabel::BIOS, Join({u"版本:", v[0]}, format_));
   });
-
-  Step([&] { return Keep(firmware_rows_, Query(main_connection_, u"Select * from Win32_BIOS")); });
-  ForEachRow(firmware_rows_, [&](SurveyRow* row) {
-    Step([&]() -> Status {
-      auto version = Read(row, u"Version");
-      if (!version) return version.error();
-      return display_.SetCaption(ResultLabel::BIOS, Join({u"版本:", *version}, format_));
-    });
-  });
-
-  Step([&] {
-    return Keep(processor_rows_, Query(main_connection_, u"select * from win32_processor"));
-  });
-  ForEachRow(processor_rows_, [&](SurveyRow* row) {
-    Step([&]() -> Status {
-      auto name = Read(row, u"Name");
-      if (!name) return name.error();
-      return Caption(ResultLabel::cpuz, CaptionText(*name, format_));
-    });
-  });
-
-  Step([&] {
-    return Keep(video_rows_, Query(main_connection_, u"select * from win32_videocontroller",
-                                   kImmediateForwardOnly));
-  });
-  ForEachRow(video_rows_, [&](SurveyRow* row) {
-    Step([&]() -> Status {
-      auto description = Read(row, u"Description");
-      if (!description) return description.error();
-      return Caption(ResultLabel::xianka, CaptionText(*description, format_));
-    });
-  });
-
-  Step([&] {
-    return Keep(sound_rows_, Query(main_connection_, u"Select * from Win32_SoundDevice"));
-  });
-  ForEachRow(sound_rows_, [&](SurveyRow* row) {
-    Step([&]() -> Status {
-      auto product = Read(row, u"ProductName");
-      if (!product) return product.error();
-      return Caption(ResultLabel::shengka, CaptionText(*product, format_));
-    });
-  });
+  LabelPerRow(processor_rows_, u"select * from win32_processor", {}, {u"Name"},
+              [&](const Values& v) { return Caption(ResultLabel::cpuz, CaptionText(v[0], format_)); });
+  LabelPerRow(video_rows_, u"select * from win32_videocontroller", kImmediateForwardOnly, {u"Description"},
+              [&](const Values& v) { return Caption(ResultLabel::xianka, CaptionText(v[0], format_)); });
+  LabelPerRow(sound_rows_, u"Select * from Win32_SoundDevice", {}, {u"ProductName"},
+              [&](const Values& v) { return Caption(ResultLabel::shengka, CaptionText(v[0], format_)); });
 
   Step([&] {
     return Keep(adapter_rows_, Query(main_connection_, u"Select * from Win32_NetworkAdapter",

@@ -10,7 +10,8 @@ namespace varnello::ui {
 
 class OleOnDemand {
  public:
-  // Made in wWinMain, before the window: OLE ends with it, if started.
+  // Made in wWinMain, before the window: OLE ends with it, if started and
+  // if the program gets that far rather than ending through ExitProcess.
   OleOnDemand() = default;
   OleOnDemand(const OleOnDemand&) = delete;
   OleOnDemand& operator=(const OleOnDemand&) = delete;

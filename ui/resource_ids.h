@@ -6,7 +6,8 @@
 #define IDI_MONITOR 2
 #define IDC_HAND_POINT 10
 
-/* Pictures, kept in their own formats and loaded with OleLoadPicture. */
+/* Pictures, kept in their own formats: GIFs and bitmaps are decoded by the
+   program itself, the one JPEG by the system's picture object. */
 #define IDP_BACKGROUND 101
 #define IDP_PROGRESS 102
 #define IDP_BANNER 103

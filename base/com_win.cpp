@@ -1,4 +1,4 @@
-#include "survey/com_win.h"
+#include "base/com_win.h"
 
 #include <algorithm>
 
@@ -75,5 +75,11 @@ Result<ComPtr<IEnumVARIANT>> NewEnum(IDispatch* object) {
 std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
 
 std::u16string U16(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
+
+std::u16string TextOfArgument(const VARIANT& v) {
+  const VARIANT* p = v.vt == (VT_BYREF | VT_VARIANT) ? v.pvarVal : &v;
+  if (!p || p->vt != VT_BSTR || !p->bstrVal) return {};
+  return std::u16string(reinterpret_cast<const char16_t*>(p->bstrVal), SysStringLen(p->bstrVal));
+}
 
 }  // namespace varnello

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "survey/result.h"
+#include "base/result.h"
 
 namespace varnello {
 
@@ -170,5 +170,9 @@ Result<ComPtr<IEnumVARIANT>> NewEnum(IDispatch* object);
 
 std::wstring Wide(std::u16string_view text);
 std::u16string U16(std::wstring_view text);
+
+// The text of a string argument, as events pass them: a BSTR, or a VARIANT*
+// holding one; empty for anything else.
+std::u16string TextOfArgument(const VARIANT& v);
 
 }  // namespace varnello

@@ -1,6 +1,7 @@
 #include "base/density_win.h"
 
 #include "base/dyn_calls_win.h"
+#include "base/win_handles_win.h"
 
 namespace varnello::base {
 namespace {
@@ -8,9 +9,7 @@ namespace {
 constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
 
 int SystemDpi() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
+  const int dpi = GetDeviceCaps(ScreenDc().get(), LOGPIXELSX);
   return dpi > 0 ? dpi : kDefaultDpi;
 }
 

@@ -48,6 +48,11 @@ struct DynCalls {
   // Windows 8.1: densities per monitor. The second argument is
   // MDT_EFFECTIVE_DPI (0) here.
   DynFn<HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*)> GetDpiForMonitor{L"shcore.dll", "GetDpiForMonitor"};
+  // The filter that keeps messages of less trusted processes from an
+  // elevated window: Windows 7 per window, Vista per process.
+  DynFn<BOOL(WINAPI*)(HWND, UINT, DWORD, void*)> ChangeWindowMessageFilterEx{L"user32.dll",
+                                                                            "ChangeWindowMessageFilterEx"};
+  DynFn<BOOL(WINAPI*)(UINT, DWORD)> ChangeWindowMessageFilter{L"user32.dll", "ChangeWindowMessageFilter"};
   // Windows 8, and 7 with KB2533623.
   DynFn<BOOL(WINAPI*)(DWORD)> SetDefaultDllDirectories{L"kernel32.dll", "SetDefaultDllDirectories"};
   // XP SP2 (Internet Explorer 6 SP2): the browser's features per process.

@@ -14,6 +14,9 @@ namespace varnello::base {
 // system redirects it to SysWOW64), or empty where it cannot be told.
 std::wstring SystemFolder();
 
+// The full path of the program's own file, however long.
+std::wstring ProgramPath();
+
 // A library of the system's, by its full path in the system folder; null
 // (with the last error set) where it cannot be loaded.
 HMODULE LoadSystemLibrary(const wchar_t* name);

@@ -1,4 +1,4 @@
-#include "survey/utf.h"
+#include "base/utf.h"
 
 #include <cstdint>
 
@@ -35,21 +35,24 @@ void AppendUtf16(std::u16string& out, char32_t c) {
   }
 }
 
+bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+
 }  // namespace
+
+Utf16Char StepUtf16(std::u16string_view text, std::size_t i) {
+  const char32_t c = text[i];
+  if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+    return {2, 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00)};
+  return {1, c};
+}
 
 std::string ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = kReplacement;
-    }
-    AppendUtf8(out, c);
+  for (std::size_t i = 0; i < text.size();) {
+    const Utf16Char c = StepUtf16(text, i);
+    AppendUtf8(out, IsSurrogate(c.code) ? kReplacement : c.code);
+    i += c.length;
   }
   return out;
 }
@@ -69,7 +72,7 @@ std::u16string FromUtf8(std::string_view text) {
       c = (c << 6) | (next & 0x3F);
     }
     static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (valid && (c < kMin[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) valid = false;
+    if (valid && (c < kMin[length] || c > 0x10FFFF || IsSurrogate(c))) valid = false;
     if (!valid) {
       AppendUtf16(out, kReplacement);
       ++i;

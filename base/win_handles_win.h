@@ -1,11 +1,12 @@
-// Owners for the window system's handles.
+// Owners for the window system's handles and memory, and for what a scope
+// borrows from it (the screen's DC, a paint, a lock, a selection).
 #pragma once
 
 #include <windows.h>
 
 #include <utility>
 
-namespace varnello::ui {
+namespace varnello {
 
 template <class H, class Traits>
 class Owned {
@@ -54,6 +55,12 @@ struct DcTraits {
 struct HandleTraits {
   static void Close(HANDLE h) { CloseHandle(h); }
 };
+struct LocalTraits {
+  static void Close(HLOCAL h) { LocalFree(h); }
+};
+struct GlobalTraits {
+  static void Close(HGLOBAL h) { GlobalFree(h); }
+};
 
 using Font = Owned<HFONT, GdiTraits>;
 using Brush = Owned<HBRUSH, GdiTraits>;
@@ -63,13 +70,62 @@ using Cursor = Owned<HCURSOR, CursorTraits>;
 using Menu = Owned<HMENU, MenuTraits>;
 using MemoryDc = Owned<HDC, DcTraits>;
 using KernelHandle = Owned<HANDLE, HandleTraits>;
+using LocalMemory = Owned<HLOCAL, LocalTraits>;  // FormatMessage's text, among others
+using GlobalMemory = Owned<HGLOBAL, GlobalTraits>;
+
+// Borrows for a scope, without copies.
+class ScopeOnly {
+ public:
+  ScopeOnly() = default;
+  ScopeOnly(const ScopeOnly&) = delete;
+  ScopeOnly& operator=(const ScopeOnly&) = delete;
+};
+
+// The whole screen's DC.
+class ScreenDc : ScopeOnly {
+ public:
+  ScreenDc() : dc_(GetDC(nullptr)) {}
+  ~ScreenDc() {
+    if (dc_) ReleaseDC(nullptr, dc_);
+  }
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+// A window's paint: BeginPaint now, EndPaint at the end of the scope.
+class Painting : ScopeOnly {
+ public:
+  explicit Painting(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+  ~Painting() { EndPaint(window_, &paint_); }
+  HDC dc() const { return dc_; }
+  const RECT& area() const { return paint_.rcPaint; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
+// The memory of a moveable global block, locked for the scope.
+class GlobalLocked : ScopeOnly {
+ public:
+  explicit GlobalLocked(HGLOBAL memory) : memory_(memory), data_(GlobalLock(memory)) {}
+  ~GlobalLocked() {
+    if (data_) GlobalUnlock(memory_);
+  }
+  void* get() const { return data_; }
+
+ private:
+  HGLOBAL memory_;
+  void* data_;
+};
 
 // Selects an object into a DC for the life of the scope.
-class Selected {
+class Selected : ScopeOnly {
  public:
   Selected(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
-  Selected(const Selected&) = delete;
-  Selected& operator=(const Selected&) = delete;
   ~Selected() { SelectObject(dc_, old_); }
 
  private:
@@ -77,4 +133,4 @@ class Selected {
   HGDIOBJ old_;
 };
 
-}  // namespace varnello::ui
+}  // namespace varnello

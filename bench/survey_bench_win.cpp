@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "survey/com_win.h"
+#include "base/com_win.h"
 #include "survey/run_survey.h"
 #include "survey/wmi_platform_win.h"
 

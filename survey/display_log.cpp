@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "survey/utf.h"
+#include "base/utf.h"
 
 namespace varnello {
 

@@ -2,7 +2,7 @@
 // system and eight kinds of hardware, and writes the nine result labels.
 #pragma once
 
-#include "survey/result.h"
+#include "base/result.h"
 #include "survey/survey_display.h"
 #include "survey/survey_platform.h"
 

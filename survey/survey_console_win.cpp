@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "survey/com_win.h"
+#include "base/com_win.h"
 #include "survey/display_log.h"
 #include "survey/run_survey.h"
 #include "survey/wmi_platform_win.h"

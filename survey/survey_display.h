@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "survey/result.h"
+#include "base/result.h"
 
 namespace varnello {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "survey/result.h"
+#include "base/result.h"
 #include "survey/survey_value.h"
 
 // <wingdi.h> defines GetObject as a macro; the method below keeps its name.

@@ -10,7 +10,7 @@
 #include <utility>
 #include <variant>
 
-#include "survey/result.h"
+#include "base/result.h"
 
 namespace varnello {
 

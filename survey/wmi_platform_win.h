@@ -8,7 +8,7 @@
 #include <functional>
 #include <string_view>
 
-#include "survey/com_win.h"
+#include "base/com_win.h"
 #include "survey/survey_platform.h"
 
 namespace varnello {

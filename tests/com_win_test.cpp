@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "survey/com_win.h"
+#include "base/com_win.h"
+#include "base/utf.h"
 #include "survey/run_survey.h"
-#include "survey/utf.h"
 #include "survey/wmi_platform_win.h"
 #include "tests/support/fake_survey.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "survey/utf.h"
+#include "base/utf.h"
 #include "tests/support/fake_survey.h"
 
 namespace varnello {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "survey/utf.h"
+#include "base/utf.h"
 
 namespace varnello {
 namespace {

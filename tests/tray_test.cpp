@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "survey/utf.h"
+#include "base/utf.h"
 #include "tests/support/cp936.h"
 #include "tray/icon_record.h"
 #include "tray/tray_decode.h"

@@ -4,7 +4,7 @@
 #include <set>
 #include <string>
 
-#include "survey/utf.h"
+#include "base/utf.h"
 #include "ui/accessible_tree.h"
 
 namespace varnello::ui {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "survey/utf.h"
+#include "base/utf.h"
 #include "ui/hit_test.h"
 #include "ui/layout.h"
 #include "ui/text_layout.h"

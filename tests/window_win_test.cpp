@@ -20,11 +20,11 @@
 
 #include "base/density_win.h"
 #include "base/dyn_calls_win.h"
-#include "survey/utf.h"
+#include "base/utf.h"
 #include "tests/support/fake_survey.h"
-#include "ui/accessible_tree.h"
 #include "tray/message_filter_win.h"
 #include "tray/tray_win.h"
+#include "ui/accessible_tree.h"
 #include "ui/gif.h"
 #include "ui/pc_win.h"
 #include "ui/pictures_win.h"
@@ -133,13 +133,12 @@ BOOL WINAPI RecordProcessFilter(UINT message, DWORD action) {
   g_filter.push_back({nullptr, message, action});
   return TRUE;
 }
-const tray::MessageFilter kWindowFilter{RecordWindowFilter, nullptr};
 
 // One window for the whole test program, as in the program itself.
 ui::Pc* Window() {
   static ui::Pc* pc = [] {
     tray::SetShellForTesting(RecordA, RecordW);
-    tray::SetMessageFilterForTesting(&kWindowFilter);
+    base::Dyn().ChangeWindowMessageFilterEx.Set(RecordWindowFilter);
     auto made = ui::Pc::Create(
         GetModuleHandleW(nullptr), SW_HIDE,
         [](std::wstring_view, int) -> Status {
@@ -212,17 +211,19 @@ TEST(TrayOperations, TaskbarCreatedPassesTheMessageFilter) {
   EXPECT_EQ(g_filter[0].message, taskbar_created);
   EXPECT_EQ(g_filter[0].action, 1u) << "MSGFLT_ALLOW";
 
-  const tray::MessageFilter vista{nullptr, RecordProcessFilter}, xp{};
-  tray::SetMessageFilterForTesting(&vista);
+  base::DynCalls& dyn = base::Dyn();
+  dyn.ChangeWindowMessageFilterEx.Set(nullptr);  // Vista
+  dyn.ChangeWindowMessageFilter.Set(RecordProcessFilter);
   tray::AllowMessage(pc->hwnd(), taskbar_created);
   ASSERT_EQ(g_filter.size(), 2u);
   EXPECT_EQ(g_filter[1].window, nullptr);
   EXPECT_EQ(g_filter[1].message, taskbar_created);
   EXPECT_EQ(g_filter[1].action, 1u) << "MSGFLT_ADD";
-  tray::SetMessageFilterForTesting(&xp);
+  dyn.ChangeWindowMessageFilter.Set(nullptr);  // XP
   tray::AllowMessage(pc->hwnd(), taskbar_created);
   EXPECT_EQ(g_filter.size(), 2u) << "no filter, nothing to change";
-  tray::SetMessageFilterForTesting(&kWindowFilter);
+  dyn.ChangeWindowMessageFilterEx.Set(RecordWindowFilter);
+  dyn.ChangeWindowMessageFilter.Reset();
 }
 
 TEST(IconNotifications, SentPressRestoresAPointerMoveDoesNot) {
@@ -313,11 +314,11 @@ TEST(Pictures, EachDrawsWhereSeenAndNothingOffTheCanvas) {
   ui::PictureSet pictures;
   ASSERT_TRUE(pictures.Load(GetModuleHandleW(nullptr)).ok());
   HDC screen = GetDC(nullptr);
-  ui::MemoryDc dc(CreateCompatibleDC(screen));
-  ui::Bitmap canvas(CreateCompatibleBitmap(screen, 480, 180));
+  MemoryDc dc(CreateCompatibleDC(screen));
+  Bitmap canvas(CreateCompatibleBitmap(screen, 480, 180));
   ReleaseDC(nullptr, screen);
-  ui::Selected selected(dc.get(), canvas.get());
-  ui::Brush magenta(CreateSolidBrush(RGB(255, 0, 255)));
+  Selected selected(dc.get(), canvas.get());
+  Brush magenta(CreateSolidBrush(RGB(255, 0, 255)));
   auto painted = [&](const ui::PixelRect& r) {
     int n = 0;
     for (int y = r.top; y < r.top + r.height; ++y)
@@ -387,11 +388,11 @@ TEST(Pictures, ReadAsTheSystemReadsThem) {
     const int width = info.bmWidth, height = info.bmHeight;
 
     HDC screen = GetDC(nullptr);
-    ui::MemoryDc theirs(CreateCompatibleDC(screen)), ours(CreateCompatibleDC(screen));
-    ui::Bitmap canvas(CreateCompatibleBitmap(screen, width, height));
+    MemoryDc theirs(CreateCompatibleDC(screen)), ours(CreateCompatibleDC(screen));
+    Bitmap canvas(CreateCompatibleBitmap(screen, width, height));
     ReleaseDC(nullptr, screen);
-    ui::Selected system_selected(theirs.get(), system.bitmap);
-    ui::Selected canvas_selected(ours.get(), canvas.get());
+    Selected system_selected(theirs.get(), system.bitmap);
+    Selected canvas_selected(ours.get(), canvas.get());
     pictures.Draw(ours.get(), c.picture, {0, 0, width, height});
     int differing = 0;
     for (int y = 0; y < height; ++y)

@@ -2,18 +2,13 @@
 
 #include <cstring>
 
+#include "base/utf.h"
+
 namespace varnello::tray {
 namespace {
 
 void Put(std::vector<std::uint8_t>& out, std::size_t offset, std::uint64_t value, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) out[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-std::size_t CharLength(std::u16string_view text, std::size_t i) {
-  if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-      text[i + 1] <= 0xDFFF)
-    return 2;
-  return 1;
 }
 
 void PutNumbers(std::vector<std::uint8_t>& out, const IconRecord& r, const RecordLayout& l) {
@@ -35,7 +30,7 @@ bool PutAnsiText(std::vector<std::uint8_t>& out, std::size_t offset, std::size_t
   bool exact = true;
   std::size_t used = 0;
   for (std::size_t i = 0; i < text.size();) {
-    std::size_t n = CharLength(text, i);
+    std::size_t n = StepUtf16(text, i).length;
     bool lossy = false;
     std::string bytes = codec.Encode(text.substr(i, n), &lossy);
     if (used + bytes.size() > field - 1) break;  // keep room for the NUL
@@ -52,7 +47,7 @@ bool PutAnsiText(std::vector<std::uint8_t>& out, std::size_t offset, std::size_t
 void PutWideText(std::vector<std::uint8_t>& out, std::size_t offset, std::size_t chars, std::u16string_view text) {
   std::size_t used = 0;
   for (std::size_t i = 0; i < text.size();) {
-    std::size_t n = CharLength(text, i);
+    std::size_t n = StepUtf16(text, i).length;
     if (used + n > chars - 1) break;
     for (std::size_t k = 0; k < n; ++k) Put(out, offset + 2 * (used + k), text[i + k], 2);
     used += n;

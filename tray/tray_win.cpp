@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <cstring>
 
+#include "base/utf.h"
+#include "base/win_handles_win.h"
+
 namespace varnello::tray {
 namespace {
 
@@ -36,21 +39,9 @@ static_assert(kWide.info_flags == offsetof(NOTIFYICONDATAW, dwInfoFlags), "wide 
 
 // Module1's state: the one record, and the icon it names, which lives as
 // long as the program, like the record.
-struct IconOwner {
-  HICON icon = nullptr;
-  IconOwner() = default;
-  IconOwner(const IconOwner&) = delete;
-  IconOwner& operator=(const IconOwner&) = delete;
-  ~IconOwner() { Reset(nullptr); }
-  void Reset(HICON h) {
-    if (icon) DestroyIcon(icon);
-    icon = h;
-  }
-};
-
 struct Module1 {
   IconRecord record;
-  IconOwner icon;
+  Icon icon;
   NotifyA notify_a = Shell_NotifyIconA;
   NotifyW notify_w = Shell_NotifyIconW;
 };
@@ -91,7 +82,7 @@ HICON LoadTrayIcon(std::wstring_view path) {
   bool exact = true;
   SystemAnsiCodec codec;
   for (std::size_t i = 0; i < path16.size();) {
-    std::size_t n = (path16[i] >= 0xD800 && path16[i] <= 0xDBFF && i + 1 < path16.size()) ? 2 : 1;
+    const std::size_t n = StepUtf16(path16, i).length;
     bool lossy = false;
     ansi += codec.Encode(std::u16string_view(path16).substr(i, n), &lossy);
     exact = exact && !lossy;
@@ -127,7 +118,7 @@ std::string SystemAnsiCodec::Encode(std::u16string_view character, bool* lossy) 
 void AddTrayIcon(HWND window, std::wstring_view icon_path, std::u16string_view tip, HICON fallback) {
   Module1& m = Module();
   m.icon.Reset(LoadTrayIcon(icon_path));
-  const HICON shown = m.icon.icon ? m.icon.icon : fallback;
+  const HICON shown = m.icon ? m.icon.get() : fallback;
   WriteAdd(m.record, static_cast<std::uint32_t>(kAnsi.size), Handle(window), Handle(shown), tip);
   Send(NIM_ADD);
 }

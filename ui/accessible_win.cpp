@@ -3,7 +3,7 @@
 #include <string>
 
 #include "ui/commands.h"
-#include "ui/pc_win.h"
+#include "ui/web_view_win.h"
 
 namespace varnello::ui {
 namespace {
@@ -45,7 +45,7 @@ HRESULT Guarded(F f) noexcept {
 
 }  // namespace
 
-ComPtr<PcAccessible> PcAccessible::Create(const Pc& pc) {
+ComPtr<PcAccessible> PcAccessible::Create(const AccessibleWindow& pc) {
   auto object = ComPtr<PcAccessible>::Adopt(new PcAccessible(pc));
   CreateStdAccessibleObject(pc.hwnd(), OBJID_CLIENT, kIidAccessible, object->standard_.ReceiveVoid());
   return object;

@@ -6,12 +6,26 @@
 #include <windows.h>
 #include <oleacc.h>
 
-#include "survey/com_win.h"
+#include "base/com_win.h"
 #include "ui/accessible_tree.h"
 
 namespace varnello::ui {
 
-class Pc;
+class WebView;
+
+// What the object reads of the window, and all it may.
+class AccessibleWindow {
+ public:
+  virtual HWND hwnd() const = 0;
+  virtual int dpi() const = 0;
+  virtual const std::u16string& Caption(ControlId id) const = 0;
+  virtual const Visibility& Visible() const = 0;
+  // Null until the announcement view is made.
+  virtual const WebView* web_view() const = 0;
+
+ protected:
+  ~AccessibleWindow() = default;
+};
 
 // IID_IAccessible and oleacc's type library. MinGW's import library hands
 // out its data exports as code thunks, so the identifiers are spelled here.
@@ -27,7 +41,7 @@ constexpr UINT kAccessibleActionMessage = WM_APP + 12;
 class PcAccessible final : public IAccessible {
  public:
   // An object for `pc`, whose window lives until Disconnect.
-  static ComPtr<PcAccessible> Create(const Pc& pc);
+  static ComPtr<PcAccessible> Create(const AccessibleWindow& pc);
 
   // The window is going: from now on every call answers
   // CO_E_OBJNOTCONNECTED, and remote readers' proxies are cut off.
@@ -70,7 +84,7 @@ class PcAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override;
 
  private:
-  explicit PcAccessible(const Pc& pc) : pc_(&pc) {}
+  explicit PcAccessible(const AccessibleWindow& pc) : pc_(&pc) {}
   ~PcAccessible() = default;
 
   // How many children there are now: the strip only with a browser.
@@ -84,7 +98,7 @@ class PcAccessible final : public IAccessible {
   void PutChild(long child, VARIANT* out) const;
 
   LONG refs_ = 1;
-  const Pc* pc_;                 // null once disconnected
+  const AccessibleWindow* pc_;   // null once disconnected
   ComPtr<IAccessible> standard_;  // the system's object for the client area itself
   ComPtr<ITypeInfo> type_info_;
 };

@@ -1,6 +1,6 @@
 #include "ui/commands.h"
 
-#include "survey/utf.h"
+#include "base/utf.h"
 
 #ifndef VARNELLO_NOTICE_HOST
 #error "VARNELLO_NOTICE_HOST is set by the build"

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "base/com_win.h"
 #include "base/dyn_calls_win.h"
 #include "base/system_library_win.h"
-#include "survey/com_win.h"
+#include "base/win_handles_win.h"
 #include "ui/commands.h"
-#include "ui/win_handles_win.h"
 
 namespace varnello::ui {
 namespace {

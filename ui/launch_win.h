@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "survey/result.h"
+#include "base/result.h"
 
 namespace varnello::ui {
 

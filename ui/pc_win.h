@@ -10,21 +10,24 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
-#include "survey/result.h"
+#include "base/result.h"
+#include "base/win_handles_win.h"
 #include "survey/survey_platform.h"
 #include "ui/accessible_win.h"
 #include "ui/clicks.h"
 #include "ui/hit_test.h"
+#include "ui/label_painter_win.h"
 #include "ui/layout.h"
 #include "ui/pictures_win.h"
 #include "ui/web_view_win.h"
-#include "ui/win_handles_win.h"
 
 namespace varnello::ui {
 
-class Pc {
+// A layout rectangle as the system's.
+inline RECT ToRect(const PixelRect& p) { return RECT{p.left, p.top, p.left + p.width, p.top + p.height}; }
+
+class Pc final : public AccessibleWindow {
  public:
   // Starts a program by a command line with a window style; replaced in
   // tests so that clicking a link starts nothing.
@@ -49,27 +52,38 @@ class Pc {
   // window has been loaded.
   void EnsureStarted();
 
-  HWND hwnd() const { return hwnd_; }
-  int dpi() const { return dpi_; }
+  HWND hwnd() const override { return hwnd_; }
+  int dpi() const override { return dpi_; }
 
   // What other parts of the program may change.
   Status SetCaption(ControlId id, std::u16string_view text);
   Status SetFrame1Visible(bool visible);
   void SetJianceColour(Colour colour);
 
-  const std::u16string& Caption(ControlId id) const { return captions_[id]; }
-  const Visibility& Visible() const { return visible_; }
-  const WebView* web_view() const { return gonggao_.get(); }
+  const std::u16string& Caption(ControlId id) const override { return captions_[id]; }
+  const Visibility& Visible() const override { return visible_; }
+  const WebView* web_view() const override { return gonggao_.get(); }
   bool Frame1Visible() const { return visible_[kFrame1]; }
   Colour JianceColour() const { return jiance_colour_; }
   // Screen rectangle of the client area.
   RECT ClientOnScreen() const;
+
+  // Answers the test build's probe, which reaches the window as
+  // WM_COPYDATA; the shipped program has none.
+  using ProbeFn = std::function<bool(Pc& pc, const COPYDATASTRUCT& data)>;
+  void SetProbe(ProbeFn probe) { probe_ = std::move(probe); }
+  // What the probe reads besides.
+  HWND frame1_window() const { return frame1_; }
+  int art_dpi() const { return pictures_.art_dpi(); }
+  HCURSOR hand_cursor() const { return hand_.get(); }
 
   // A key message from the message loop, offered first to the announcement
   // view: true when the view took it, and it goes no further.
   bool TranslateKey(MSG& message);
 
  private:
+  static constexpr UINT_PTR kLoadTimer = 1;  // the rest of the load, after the first paint
+
   Pc(HINSTANCE instance, StartFn start, PlatformFn platform);
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -132,16 +146,12 @@ class Pc {
   void PlaceWindow(int x, int y);
   PixelRect RectOf(int id) const { return ToPixels(kControls[static_cast<std::size_t>(id)].twips, dpi_); }
   void InvalidateControl(int id);
-  void PaintLabel(HDC dc, int id);
-  int Advance(HDC dc, FontStyle style, std::u16string_view character);
-  HFONT FontFor(FontStyle style) const;
   std::u16string Text(UINT id) const;
-
-  friend class PcProbe;
 
   HINSTANCE instance_;
   StartFn start_;
   PlatformFn platform_;
+  ProbeFn probe_;
   HWND hwnd_ = nullptr;
   HWND frame1_ = nullptr, frame2_ = nullptr;
   int dpi_ = kDesignDpi;
@@ -151,13 +161,12 @@ class Pc {
   bool loaded_ = false;  // the load handler has run to its end
   bool window_icons_pending_ = false;  // the class's stand in until then
 
-  std::array<std::u16string, kControlCount> captions_;
+  Captions captions_;
   Visibility visible_;
   Colour jiance_colour_;
 
   PictureSet pictures_;
-  std::array<Font, 3> fonts_;
-  std::unordered_map<std::uint64_t, int> advances_;
+  LabelPainter painter_;
   Cursor hand_;
   Icon big_icon_, small_icon_;            // the class's, at the system's density
   Icon window_big_icon_, window_small_icon_;  // the window's, at its own density

@@ -45,10 +45,8 @@ HBITMAP ReadBmp(const Bytes& b) {
   const auto parts = ParseBmp(bytes, b.size);
   if (!parts) return nullptr;
   const auto* info = reinterpret_cast<const BITMAPINFO*>(bytes + parts->info);
-  HDC screen = GetDC(nullptr);
-  HBITMAP bitmap = CreateDIBitmap(screen, &info->bmiHeader, CBM_INIT, bytes + parts->bits, info, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  return bitmap;
+  const ScreenDc screen;
+  return CreateDIBitmap(screen.get(), &info->bmiHeader, CBM_INIT, bytes + parts->bits, info, DIB_RGB_COLORS);
 }
 
 // A top-down 32-bit DIB with the decoded pixels.
@@ -71,16 +69,17 @@ Result<ComPtr<IPicture>> LoadPicture(const Bytes& bytes) {
   const DWORD size = bytes.size;
   if (!data || !size) return ComError(E_FAIL);
   // The stream owns a copy and frees it when released.
-  HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+  GlobalMemory copy(GlobalAlloc(GMEM_MOVEABLE, size));
   if (!copy) return ComError(E_OUTOFMEMORY);
-  std::memcpy(GlobalLock(copy), data, size);
-  GlobalUnlock(copy);
-  ComPtr<IStream> stream;
-  HRESULT hr = CreateStreamOnHGlobal(copy, TRUE, stream.Receive());
-  if (FAILED(hr)) {
-    GlobalFree(copy);
-    return ComError(hr);
+  {
+    const GlobalLocked locked(copy.get());
+    if (!locked.get()) return ComError(E_OUTOFMEMORY);
+    std::memcpy(locked.get(), data, size);
   }
+  ComPtr<IStream> stream;
+  HRESULT hr = CreateStreamOnHGlobal(copy.get(), TRUE, stream.Receive());
+  if (FAILED(hr)) return ComError(hr);
+  copy.Release();  // the stream's now
   ComPtr<IPicture> picture;
   hr = OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture, picture.ReceiveVoid());
   if (FAILED(hr)) return ComError(hr);

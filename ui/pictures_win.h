@@ -12,10 +12,10 @@
 
 #include <array>
 
-#include "survey/com_win.h"
-#include "survey/result.h"
+#include "base/com_win.h"
+#include "base/result.h"
+#include "base/win_handles_win.h"
 #include "ui/layout.h"
-#include "ui/win_handles_win.h"
 
 namespace varnello::ui {
 

@@ -2,7 +2,7 @@
 
 namespace varnello::ui {
 
-bool HandleProbeMessage(Pc&, const COPYDATASTRUCT&) { return false; }
+std::function<bool(Pc&, const COPYDATASTRUCT&)> ProbeHandler() { return {}; }
 
 std::function<Status(std::wstring_view, int)> ProbeStartFunction() { return {}; }
 

@@ -13,8 +13,9 @@
 #include <vector>
 
 #include "base/dyn_calls_win.h"
+#include "base/utf.h"
+#include "base/win_handles_win.h"
 #include "survey/display_log.h"
-#include "survey/utf.h"
 #include "survey/wmi_platform_win.h"
 #include "tray/tray_win.h"
 #include "ui/accessible_win.h"
@@ -64,16 +65,14 @@ std::string Number(long long n) { return std::to_string(n); }
 std::string IconSize(HICON icon) {
   ICONINFO info{};
   if (!icon || !GetIconInfo(icon, &info)) return "null";
+  const Bitmap colour(info.hbmColor), mask(info.hbmMask);
   BITMAP b{};
-  GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof b, &b);
-  const long long height = info.hbmColor ? b.bmHeight : b.bmHeight / 2;
-  if (info.hbmColor) DeleteObject(info.hbmColor);
-  if (info.hbmMask) DeleteObject(info.hbmMask);
+  GetObjectW(colour ? colour.get() : mask.get(), sizeof b, &b);
+  const long long height = colour ? b.bmHeight : b.bmHeight / 2;
   return "[" + Number(b.bmWidth) + ", " + Number(height) + "]";
 }
 
-}  // namespace
-
+// What the probe reads and sets of the window.
 class PcProbe {
  public:
   static std::string Dump(Pc& pc) {
@@ -84,18 +83,18 @@ class PcProbe {
       if (!first) out += ", ";
       first = false;
       out += JsonQuote(FromUtf8(kControls[static_cast<std::size_t>(i)].name)) + ": " +
-             JsonQuote(pc.captions_[static_cast<std::size_t>(i)]);
+             JsonQuote(pc.Caption(static_cast<ControlId>(i)));
     }
     RECT client = pc.ClientOnScreen();
     const tray::IconRecord& r = tray::CurrentIconRecord();
     out += "}, \"frame1\": " + std::string(pc.Frame1Visible() ? "true" : "false");
-    out += ", \"frame1_window\": " + std::string(IsWindowVisible(pc.frame1_) ? "true" : "false");
+    out += ", \"frame1_window\": " + std::string(IsWindowVisible(pc.frame1_window()) ? "true" : "false");
     out += ", \"jiance_colour\": " + Number(pc.JianceColour());
     out += ", \"visible\": " + std::string(IsWindowVisible(pc.hwnd()) ? "true" : "false");
     out += ", \"iconic\": " + std::string(IsIconic(pc.hwnd()) ? "true" : "false");
     out += ", \"dpi\": " + Number(pc.dpi());
-    out += ", \"art_dpi\": " + Number(pc.pictures_.art_dpi());
-    out += ", \"cursor\": " + IconSize(pc.hand_.get());
+    out += ", \"art_dpi\": " + Number(pc.art_dpi());
+    out += ", \"cursor\": " + IconSize(pc.hand_cursor());
     out += ", \"icons\": [" +
            IconSize(reinterpret_cast<HICON>(SendMessageW(pc.hwnd(), WM_GETICON, ICON_BIG, 0))) + ", " +
            IconSize(reinterpret_cast<HICON>(SendMessageW(pc.hwnd(), WM_GETICON, ICON_SMALL, 0))) + "]";
@@ -105,7 +104,7 @@ class PcProbe {
     GetWindowRect(pc.hwnd(), &outer);
     out += ", \"window\": [" + Number(outer.left) + ", " + Number(outer.top) + ", " + Number(outer.right) + ", " +
            Number(outer.bottom) + "]";
-    out += ", \"web_view\": " + std::string(pc.gonggao_ ? "true" : "false");
+    out += ", \"web_view\": " + std::string(pc.web_view() ? "true" : "false");
     out += ", \"tray\": {\"cbSize\": " + Number(r.cbSize) + ", \"uFlags\": " + Number(r.uFlags) +
            ", \"uID\": " + Number(r.uID) + ", \"hIcon\": " + Number(static_cast<long long>(r.hIcon != 0)) +
            ", \"tip\": " + JsonQuote(r.szTip) + ", \"info\": " + JsonQuote(r.szInfo) +
@@ -180,6 +179,10 @@ bool HandleProbeMessage(Pc& pc, const COPYDATASTRUCT& data) {
   }
   return false;
 }
+
+}  // namespace
+
+std::function<bool(Pc&, const COPYDATASTRUCT&)> ProbeHandler() { return HandleProbeMessage; }
 
 std::function<Status(std::wstring_view, int)> ProbeStartFunction() {
   return [](std::wstring_view command_line, int window_style) -> Status {

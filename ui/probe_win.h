@@ -9,7 +9,7 @@
 #include <memory>
 #include <string_view>
 
-#include "survey/result.h"
+#include "base/result.h"
 #include "survey/survey_platform.h"
 
 namespace varnello::ui {
@@ -19,7 +19,9 @@ class Pc;
 // Identifies probe messages among WM_COPYDATA.
 constexpr ULONG_PTR kProbeMagic = 0x56524E4C;  // "VRNL"
 
-bool HandleProbeMessage(Pc& pc, const COPYDATASTRUCT& data);
+// What answers the probe's messages, for Pc::SetProbe: empty in the shipped
+// program.
+std::function<bool(Pc& pc, const COPYDATASTRUCT& data)> ProbeHandler();
 
 // How the program starts the home page command: in the test build it only
 // records the command line for the probe to report; empty otherwise.

@@ -1,21 +1,18 @@
 #include "ui/text_layout.h"
 
+#include "base/utf.h"
+
 namespace varnello::ui {
 namespace {
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 bool IsBlank(char16_t c) { return c == u' '; }
 bool IsLineBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
 
 // Length in UTF-16 units of the character at i, and its code point.
 std::size_t CharLength(std::u16string_view text, std::size_t i, char32_t* code) {
-  if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-    *code = 0x10000 + ((static_cast<char32_t>(text[i]) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-    return 2;
-  }
-  *code = text[i];
-  return 1;
+  const Utf16Char c = StepUtf16(text, i);
+  *code = c.code;
+  return c.length;
 }
 
 class Wrapper {

@@ -18,13 +18,6 @@ namespace {
 // library lacks it.
 constexpr IID kDownloadManager = {0x988934a4, 0x064b, 0x11d3, {0xbb, 0x80, 0x00, 0x10, 0x4b, 0x35, 0xe7, 0xf9}};
 
-// The text of an event's URL argument: a BSTR, or a VARIANT* holding one.
-std::u16string UrlOf(const VARIANT& v) {
-  const VARIANT* p = v.vt == (VT_BYREF | VT_VARIANT) ? v.pvarVal : &v;
-  if (!p || p->vt != VT_BSTR || !p->bstrVal) return {};
-  return std::u16string(reinterpret_cast<const char16_t*>(p->bstrVal), SysStringLen(p->bstrVal));
-}
-
 // Keys with which the browser would go back, forward, home or to another
 // address, refresh, print, find, save or open a window: swallowed.
 bool IsBrowserKey(const MSG& m) {
@@ -230,7 +223,7 @@ class WebHost final : public IOleClientSite,
     switch (id) {
       case DISPID_BEFORENAVIGATE2: {  // (pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel)
         if (!params || params->cArgs != 7) return E_INVALIDARG;
-        const bool allowed = strip_.BeforeNavigate(UrlOf(params->rgvarg[5]), IsTop(params->rgvarg[6]));
+        const bool allowed = strip_.BeforeNavigate(TextOfArgument(params->rgvarg[5]), IsTop(params->rgvarg[6]));
         Apply();
         return allowed ? S_OK : Cancel(params, 0, 7);
       }
@@ -241,13 +234,13 @@ class WebHost final : public IOleClientSite,
         return Cancel(params, 0, 5);  // no error page of the browser's own
       case DISPID_NAVIGATECOMPLETE2:  // (pDisp, URL)
         if (!params || params->cArgs != 2) return E_INVALIDARG;
-        if (strip_.NavigateComplete(UrlOf(params->rgvarg[0]), IsTop(params->rgvarg[1])) && stop_) stop_();
+        if (strip_.NavigateComplete(TextOfArgument(params->rgvarg[0]), IsTop(params->rgvarg[1])) && stop_) stop_();
         Apply();
         return S_OK;
       case DISPID_DOCUMENTCOMPLETE: {  // (pDisp, URL)
         if (!params || params->cArgs != 2) return E_INVALIDARG;
         const bool top = IsTop(params->rgvarg[1]);
-        strip_.DocumentComplete(UrlOf(params->rgvarg[0]), top);
+        strip_.DocumentComplete(TextOfArgument(params->rgvarg[0]), top);
         if (top && strip_.page_shown()) Zoom();  // the zoom needs a document to apply to
         Apply();
         return S_OK;

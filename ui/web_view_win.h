@@ -16,7 +16,7 @@
 #include <memory>
 #include <string_view>
 
-#include "survey/com_win.h"
+#include "base/com_win.h"
 
 namespace varnello::ui {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "base/utf.h"
 #include "survey/display_log.h"
-#include "survey/utf.h"
 
 namespace varnello::testing {
 namespace {

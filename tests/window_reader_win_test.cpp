@@ -1,0 +1,302 @@
+// What screen readers find in the window, in this process and in another,
+// and what they may do with it.
+#include <windows.h>
+#include <oleacc.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/utf.h"
+#include "tests/support/fake_survey.h"
+#include "tests/support/window_support_win.h"
+#include "ui/accessible_tree.h"
+
+namespace varnello {
+namespace {
+
+using ScreenReader = WindowTest;
+
+const std::vector<std::string> kReadingOrder = {"硬件信息↓", "系统", "检测中……", "主板", "BIOS", "CPU", "显卡",
+                                                "硬盘",       "声卡", "内存",     "网卡", "开始检测",
+                                                "Tessmor出品", "Varnello"};
+
+// A scripted survey that lets a test look at the window while the survey
+// holds it: the first platform call comes with the overlay shown.
+class WatchedService : public testing::FakeService {
+ public:
+  explicit WatchedService(std::function<void()> watch) : FakeService(testing::OneRowService()), watch_(std::move(watch)) {}
+  Result<std::unique_ptr<ShellObject>> CreateObject(std::u16string_view prog_id) override {
+    if (watch_) std::exchange(watch_, nullptr)();
+    return FakeService::CreateObject(prog_id);
+  }
+
+ private:
+  std::function<void()> watch_;
+};
+
+RECT OnScreen(HWND hwnd, const ui::PixelRect& r) {
+  POINT origin{0, 0};
+  ClientToScreen(hwnd, &origin);
+  return RECT{origin.x + r.left, origin.y + r.top, origin.x + r.left + r.width, origin.y + r.top + r.height};
+}
+
+bool Same(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
+
+// The window with every result empty and surveys run against the scripted
+// service; `watch` runs once inside the next survey, with the overlay shown.
+ui::Pc* FreshWindow(std::function<void()> watch = {}) {
+  ui::Pc* pc = Window();
+  if (!pc) return nullptr;
+  for (ui::ControlId id : ui::kResultLabels) {
+    if (!pc->SetCaption(id, u"").ok()) return nullptr;
+  }
+  auto shared = std::make_shared<std::function<void()>>(std::move(watch));
+  g_platform = [shared]() -> std::unique_ptr<SurveyPlatform> {
+    return std::make_unique<WatchedService>(std::exchange(*shared, nullptr));
+  };
+  ShowWindow(pc->hwnd(), SW_SHOWNOACTIVATE);
+  Pump();
+  return pc;
+}
+
+constexpr long kInvisible = STATE_SYSTEM_INVISIBLE;
+
+TEST_F(ScreenReader, ReadsTheWindowAndStartsASurveyLikeAClick) {
+  std::vector<Node> during;
+  ComPtr<IAccessible> object;
+  ASSERT_EQ(FreshWindow([&] { during = Walk(object.get()); }), pc);
+  object = ClientObject(hwnd);
+  ASSERT_TRUE(object) << "WM_GETOBJECT answered with the window's own object";
+
+  std::vector<Node> before = Walk(object.get());
+  const bool strip = pc->web_view() != nullptr;
+  ASSERT_EQ(before.size(), kReadingOrder.size() + (strip ? 1 : 0));
+  // The announcement strip last: the browser's own object, not ours.
+  if (strip) {
+    EXPECT_TRUE(before.back().object);
+  }
+  for (std::size_t i = 0; i < kReadingOrder.size(); ++i) {
+    const Node& n = before[i];
+    SCOPED_TRACE(kReadingOrder[i]);
+    EXPECT_EQ(n.name, kReadingOrder[i]);
+    EXPECT_EQ(n.child, static_cast<long>(i + 1));
+    const ui::ControlId control = ui::ItemOf(n.child).control;
+    // Where the window draws it, on screen.
+    EXPECT_TRUE(Same(n.at, OnScreen(hwnd, ui::ChildRect(n.child, pc->dpi()))));
+    if (control == ui::kFrame1) {
+      EXPECT_EQ(n.role, ROLE_SYSTEM_GRAPHIC);
+      EXPECT_EQ(n.state & kInvisible, kInvisible) << "no overlay before the survey";
+    } else {
+      EXPECT_EQ(n.state & kInvisible, 0);
+    }
+    if (i >= 1 && i <= 10 && control != ui::kFrame1) {
+      EXPECT_EQ(n.role, ROLE_SYSTEM_STATICTEXT);
+      EXPECT_EQ(n.value, "");
+      EXPECT_EQ(n.state & STATE_SYSTEM_READONLY, STATE_SYSTEM_READONLY);
+    }
+  }
+  EXPECT_EQ(before[0].role, ROLE_SYSTEM_STATICTEXT);
+  EXPECT_EQ(before[11].role, ROLE_SYSTEM_PUSHBUTTON);
+  EXPECT_EQ(before[11].action, "按下");
+  for (std::size_t link : {12u, 13u}) {
+    EXPECT_EQ(before[link].role, ROLE_SYSTEM_LINK);
+    EXPECT_EQ(before[link].action, "跳转");
+    EXPECT_EQ(before[link].value.rfind("http://", 0), 0u) << before[link].value;
+    EXPECT_EQ(before[link].state & STATE_SYSTEM_LINKED, STATE_SYSTEM_LINKED);
+  }
+
+  // Pressed the way a reader does it: the call returns at once, and the
+  // survey runs when the window next handles its messages.
+  EventHook hook(hwnd);
+  ASSERT_TRUE(hook.ok());
+  ASSERT_EQ(object->accDoDefaultAction(ChildVar(ui::ChildIdOf(ui::kJiance))), S_OK);
+  EXPECT_TRUE(pc->Caption(ui::kCpuz).empty()) << "the survey ran inside the reader's call";
+  Pump();
+  ASSERT_FALSE(pc->Caption(ui::kCpuz).empty()) << "the default action started no survey";
+
+  // While the survey held the window: the overlay in place of the panel.
+  ASSERT_EQ(during.size(), before.size());
+  for (const Node& n : during) {
+    if (n.object) continue;  // the strip: the browser's object, not one of ours
+    SCOPED_TRACE(n.name);
+    const ui::ControlId control = ui::ItemOf(n.child).control;
+    const bool covered = control != ui::kWindows && control != ui::kFrame1 &&
+                         std::find(ui::kResultLabels.begin(), ui::kResultLabels.end(), control) !=
+                             ui::kResultLabels.end();
+    EXPECT_EQ((n.state & kInvisible) != 0, covered);
+  }
+
+  std::vector<Node> after = Walk(object.get());
+  ASSERT_EQ(after.size(), before.size());
+  for (const Node& n : after) {
+    if (n.object) continue;
+    const ui::ControlId control = ui::ItemOf(n.child).control;
+    SCOPED_TRACE(n.name);
+    EXPECT_EQ((n.state & kInvisible) != 0, control == ui::kFrame1);
+    if (std::find(ui::kResultLabels.begin(), ui::kResultLabels.end(), control) != ui::kResultLabels.end()) {
+      EXPECT_EQ(n.value, ToUtf8(pc->Caption(control)));
+    }
+  }
+  EXPECT_EQ(after[5].value, "Intel(R) Core(TM)2 Duo CPU     E7500  @ 2.93GHz");
+  EXPECT_EQ(after[9].value, "2048 MB / 1条");
+
+  // The events: the overlay shows, every result speaks its new text, the
+  // overlay goes.
+  const LONG overlay = ui::ChildIdOf(ui::kFrame1);
+  const std::ptrdiff_t shown = IndexOf(EVENT_OBJECT_SHOW, overlay), hidden = IndexOf(EVENT_OBJECT_HIDE, overlay);
+  ASSERT_GE(shown, 0);
+  ASSERT_GT(hidden, shown);
+  for (ui::ControlId id : ui::kResultLabels) {
+    SCOPED_TRACE(ui::kControls[static_cast<std::size_t>(id)].name);
+    const LONG child = ui::ChildIdOf(id);
+    const std::ptrdiff_t name = IndexOf(EVENT_OBJECT_NAMECHANGE, child), value = IndexOf(EVENT_OBJECT_VALUECHANGE, child);
+    EXPECT_GT(name, shown);
+    EXPECT_GT(value, shown);
+    EXPECT_LT(value, hidden);
+    if (id != ui::kWindows) {
+      EXPECT_GT(IndexOf(EVENT_OBJECT_STATECHANGE, child), shown);
+      EXPECT_GT(IndexOf(EVENT_OBJECT_STATECHANGE, child, static_cast<std::size_t>(hidden)), hidden);
+    }
+  }
+
+  // A text that does not change says nothing; an access-key marker is not read.
+  g_events.clear();
+  ASSERT_TRUE(pc->SetCaption(ui::kCpuz, std::u16string(pc->Caption(ui::kCpuz))).ok());
+  ASSERT_TRUE(pc->SetCaption(ui::kBIOS, u"A&&B &C").ok());
+  Pump();
+  EXPECT_EQ(IndexOf(EVENT_OBJECT_VALUECHANGE, ui::ChildIdOf(ui::kCpuz)), -1);
+  EXPECT_GE(IndexOf(EVENT_OBJECT_VALUECHANGE, ui::ChildIdOf(ui::kBIOS)), 0);
+  EXPECT_EQ(Read(object.get(), ui::ChildIdOf(ui::kBIOS)).value, "A&B C");
+  ShowWindow(hwnd, SW_HIDE);
+}
+
+// The name of what oleacc finds at a client point.
+std::string NameAtPoint(HWND hwnd, int x, int y) {
+  POINT p{x, y};
+  ClientToScreen(hwnd, &p);
+  IAccessible* found = nullptr;
+  VARIANT child;
+  VariantInit(&child);
+  if (FAILED(AccessibleObjectFromPoint(p, &found, &child)) || !found) return "(nothing)";
+  BSTR name = nullptr;
+  found->get_accName(child, &name);
+  std::string text = Utf8(name);
+  SysFreeString(name);
+  VariantClear(&child);
+  found->Release();
+  return text;
+}
+
+// Points where the window's own hit-testing is known: the hand cursor shows
+// over exactly the three controls that act.
+TEST_F(ScreenReader, HitTestingAgreesWithTheWindow) {
+  ASSERT_EQ(FreshWindow(), pc);
+  ComPtr<IAccessible> object = ClientObject(hwnd);
+  ASSERT_TRUE(object);
+  auto at = [&](int x, int y) -> long {
+    POINT p{x, y};
+    ClientToScreen(hwnd, &p);
+    VARIANT found;
+    VariantInit(&found);
+    if (object->accHitTest(p.x, p.y, &found) != S_OK) return -1;
+    const long child = found.vt == VT_I4 ? found.lVal : found.vt == VT_DISPATCH ? 1000 : -2;
+    VariantClear(&found);
+    return child;
+  };
+  const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+  struct Probe {
+    int x, y;
+    long child;
+  };
+  for (const Probe& p : std::vector<Probe>{{380, 325, ui::ChildIdOf(ui::kJiance)},
+                                           {420, 356, ui::ChildIdOf(ui::kUpdate)},
+                                           {200, 40, ui::ChildIdOf(ui::kImage5)},
+                                           {380, 314, CHILDID_SELF},  // the button face
+                                           {70, 170, ui::ChildIdOf(ui::kZhuban)},
+                                           {40, 170, CHILDID_SELF},  // its caption
+                                           {476, 100, CHILDID_SELF}}) {
+    SCOPED_TRACE(std::to_string(p.x) + "," + std::to_string(p.y));
+    const bool acts = p.child == ui::ChildIdOf(ui::kJiance) || p.child == ui::ChildIdOf(ui::kUpdate) ||
+                      p.child == ui::ChildIdOf(ui::kImage5);
+    EXPECT_EQ(CursorAt(hwnd, p.x, p.y) != arrow, acts);
+    EXPECT_EQ(at(p.x, p.y), p.child);
+  }
+  EXPECT_EQ(at(-5, 10), -1) << "outside the client area";
+  EXPECT_EQ(NameAtPoint(hwnd, 380, 325), "开始检测") << "oleacc's search by point, as readers follow the mouse";
+
+  // Every point of the client area at this density: inside what it finds.
+  ASSERT_TRUE(pc->SetFrame1Visible(true).ok());
+  EXPECT_EQ(NameAtPoint(hwnd, 100, 200), "检测中……");
+  RECT client;
+  GetClientRect(hwnd, &client);
+  for (int y = 0; y < client.bottom; y += 3) {
+    for (int x = 0; x < client.right; x += 3) {
+      const long child = at(x, y);
+      ASSERT_GE(child, 0) << x << "," << y;
+      if (child == CHILDID_SELF || child == 1000) continue;
+      const Node n = Read(object.get(), child);
+      POINT p{x, y};
+      ClientToScreen(hwnd, &p);
+      ASSERT_TRUE(PtInRect(&n.at, p)) << x << "," << y << " child " << child;
+      ASSERT_EQ(n.state & kInvisible, 0) << x << "," << y << " child " << child;
+    }
+  }
+  EXPECT_TRUE(pc->SetFrame1Visible(false).ok());
+  ShowWindow(hwnd, SW_HIDE);
+}
+
+TEST_F(ScreenReader, AReaderInAnotherProcess) {
+  ASSERT_EQ(FreshWindow(), pc);
+  Ending e = RunChild("reader-" + std::to_string(reinterpret_cast<std::uintptr_t>(pc->hwnd())));
+  ASSERT_EQ(e.exit_code, 0u);
+  ASSERT_FALSE(e.trail.empty());
+  EXPECT_EQ(e.trail[0], "hook 1 object 1");
+  std::vector<std::string> names;
+  std::string action, cpuz;
+  int shows = 0, hides = 0, values = 0;
+  for (const std::string& line : e.trail) {
+    if (line.rfind("before ", 0) == 0) {
+      const std::size_t from = line.find_first_not_of("0123456789 -", 7);
+      names.push_back(line.substr(from, line.find('|') - from));
+    }
+    if (line.rfind("action ", 0) == 0) action = line.substr(7);
+    if (line.rfind("after 6 ", 0) == 0) cpuz = line.substr(line.find('|') + 1);
+    const std::string overlay = " " + std::to_string(ui::ChildIdOf(ui::kFrame1));
+    if (line == "event 8002" + overlay) ++shows;
+    if (line == "event 8003" + overlay) ++hides;
+    if (line.rfind("event 800e ", 0) == 0) ++values;
+  }
+  ASSERT_GE(names.size(), kReadingOrder.size());
+  for (std::size_t i = 0; i < kReadingOrder.size(); ++i) EXPECT_EQ(names[i], kReadingOrder[i]);
+  EXPECT_EQ(action, "00000000");
+  EXPECT_EQ(cpuz, ToUtf8(pc->Caption(ui::kCpuz)));
+  EXPECT_EQ(cpuz, "Intel(R) Core(TM)2 Duo CPU     E7500  @ 2.93GHz");
+  EXPECT_EQ(shows, 1);
+  EXPECT_EQ(hides, 1);
+  EXPECT_EQ(values, 9);
+  ShowWindow(pc->hwnd(), SW_HIDE);
+}
+
+TEST_F(ScreenReader, AnObjectHeldPastItsWindowAnswersDisconnected) {
+  Ending e = RunChild("gone");
+  EXPECT_EQ(e.exit_code, 0u) << "the calls after the window went must not crash";
+  int gone = 0, alive = 0;
+  for (const std::string& line : e.trail) {
+    if (line.rfind("alive ", 0) == 0) alive += line.rfind("alive 00000000 ", 0) == 0;
+    if (line.rfind("gone ", 0) != 0) continue;
+    EXPECT_EQ(alive, 1) << "the object answered while the window was there";
+    ++gone;
+    const std::string hr = line.substr(line.rfind(' ') + 1);
+    EXPECT_TRUE(hr == "800401fd" || hr == "80004005") << line;  // CO_E_OBJNOTCONNECTED, E_FAIL
+  }
+  EXPECT_EQ(gone, 8);
+  ASSERT_FALSE(e.trail.empty());
+  EXPECT_EQ(e.trail.back(), "released");
+}
+
+}  // namespace
+}  // namespace varnello

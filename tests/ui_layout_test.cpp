@@ -68,18 +68,6 @@ TEST(Layout, ContainersAndKinds) {
   }
 }
 
-TEST(Layout, PicturesAreShownAtTheirOwnSize) {
-  for (const auto& c : kControls) {
-    if (c.kind != ControlKind::kPicture) continue;
-    SCOPED_TRACE(c.name);
-    const PictureSpec* p = FindPicture(c.picture);
-    ASSERT_NE(p, nullptr);
-    PixelRect r = ToPixels(c.twips, 96);
-    EXPECT_EQ(r.width, p->width);
-    EXPECT_EQ(r.height, p->height);
-  }
-}
-
 // At each density the art is drawn for, every picture is exactly as large
 // as its control there, so that nothing is scaled; in between, the next
 // larger drawing is taken, and above the largest, the largest.
@@ -136,13 +124,6 @@ TEST(Layout, CaptionsColoursAndCursors) {
   EXPECT_EQ(results, (std::vector<std::string>{"Windows", "zhuban", "BIOS", "cpuz", "xianka", "shengka",
                                                 "wangka", "neicun", "yp"}));
   for (ControlId id : kResultLabels) EXPECT_TRUE(kControls[id].caption.empty());
-}
-
-TEST(Layout, SevenControlsLieOutsideTheClientArea) {
-  int outside = 0;
-  for (const auto& c : kControls)
-    if (c.twips.left >= kClientWidthTwips || c.twips.top >= kClientHeightTwips) ++outside;
-  EXPECT_EQ(outside, 7);
 }
 
 std::string NameAt(int x, int y, bool frame1 = false, int dpi = 96) {

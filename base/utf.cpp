@@ -1,6 +1,7 @@
 #include "base/utf.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace varnello {
 namespace {
@@ -82,6 +83,28 @@ std::u16string FromUtf8(std::string_view text) {
     i += static_cast<std::size_t>(length);
   }
   return out;
+}
+
+std::string JsonQuote(std::u16string_view text) {
+  std::string out = "\"";
+  for (char c : ToUtf8(text)) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+          out += buf;
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out + "\"";
 }
 
 }  // namespace varnello

@@ -24,4 +24,7 @@ std::string ToUtf8(std::u16string_view text);
 // Malformed sequences become U+FFFD.
 std::u16string FromUtf8(std::string_view text);
 
+// A JSON string literal of the text, UTF-8.
+std::string JsonQuote(std::u16string_view text);
+
 }  // namespace varnello

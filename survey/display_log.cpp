@@ -1,7 +1,5 @@
 #include "survey/display_log.h"
 
-#include <cstdio>
-
 #include "base/utf.h"
 
 namespace varnello {
@@ -16,28 +14,6 @@ std::string ProgressLine(bool visible) {
 
 std::string NoticeLine(std::u16string_view text, std::u16string_view title, std::int32_t icon_kind) {
   return "ShowNotice\t" + ToUtf8(text) + "\t" + ToUtf8(title) + "\t" + std::to_string(icon_kind);
-}
-
-std::string JsonQuote(std::u16string_view text) {
-  std::string out = "\"";
-  for (char c : ToUtf8(text)) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
-          out += buf;
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + "\"";
 }
 
 std::string LabelsJson(const LabelTexts& texts) {

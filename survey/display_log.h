@@ -18,12 +18,9 @@ std::string CaptionLine(ResultLabel label, std::u16string_view text);
 std::string ProgressLine(bool visible);
 std::string NoticeLine(std::u16string_view text, std::u16string_view title, std::int32_t icon_kind);
 
+using LabelTexts = std::array<std::u16string, kResultLabelCount>;
 // The labels' texts as one JSON object {"Windows": "...", ...}, in label
 // order, UTF-8.
-// A JSON string literal of the text, UTF-8.
-std::string JsonQuote(std::u16string_view text);
-
-using LabelTexts = std::array<std::u16string, kResultLabelCount>;
 std::string LabelsJson(const LabelTexts& texts);
 
 }  // namespace varnello

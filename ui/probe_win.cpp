@@ -15,7 +15,6 @@
 #include "base/dyn_calls_win.h"
 #include "base/utf.h"
 #include "base/win_handles_win.h"
-#include "survey/display_log.h"
 #include "survey/wmi_platform_win.h"
 #include "tray/tray_win.h"
 #include "ui/accessible_win.h"

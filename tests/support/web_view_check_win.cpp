@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "survey/display_log.h"
+#include "base/utf.h"
 #include "ui/web_view_win.h"
 
 namespace {

@@ -29,43 +29,31 @@ TEST(Ending, LogOffDeletesTheIconAndEnds) { ExpectEndedWithDelete("endsession");
 
 TEST(Ending, MenuExitDeletesTheIconAndEnds) { ExpectEndedWithDelete("menu"); }
 
-TEST(Ending, AnErrorNoHandlerDealsWithIsShownThenEnds) {
-  Ending e = RunChild("linkfail");
+// The program names the error in a message box, then ends with exit code
+// 1, the icon deleted on the way.
+void ExpectShownThenEnded(const std::string& how, const std::string& code) {
+  SCOPED_TRACE(how);
+  Ending e = RunChild(how);
   EXPECT_EQ(e.exit_code, 1u);
   ASSERT_GE(e.trail.size(), 5u);
   const std::string& message = e.trail[e.trail.size() - 2];
-  EXPECT_EQ(message.rfind("message ", 0), 0u);
-  EXPECT_NE(message.find("0x80070002"), std::string::npos) << message;
+  EXPECT_EQ(message.rfind("message ", 0), 0u) << message;
+  EXPECT_NE(message.find(code), std::string::npos) << message;
   EXPECT_EQ(e.trail.back().substr(0, 7), "2 16 1 ") << "the icon goes with the program";
 }
+
+TEST(Ending, AnErrorNoHandlerDealsWithIsShownThenEnds) { ExpectShownThenEnded("linkfail", "0x80070002"); }
 
 // A system library the program loads on first call, missing or refused:
 // its first call ends the program like an error, never with the loader's
 // unhandled exception. Run where Wine refuses oleacc (the test
 // library_failure), as no other test here is.
-TEST(LibraryFailure, TheReadersBridgeMissingIsShownThenEnds) {
-  Ending e = RunChild("noreader");
-  EXPECT_EQ(e.exit_code, 1u);
-  ASSERT_GE(e.trail.size(), 5u);
-  const std::string& message = e.trail[e.trail.size() - 2];
-  EXPECT_EQ(message.rfind("message ", 0), 0u) << message;
-  EXPECT_NE(message.find("0x8007"), std::string::npos) << message;
-  EXPECT_EQ(e.trail.back().substr(0, 7), "2 16 1 ") << "the icon goes with the program";
-}
+TEST(LibraryFailure, TheReadersBridgeMissingIsShownThenEnds) { ExpectShownThenEnded("noreader", "0x8007"); }
 
 // A C++ exception, in a handler or in the survey, is caught at the window
 // procedure and ends the program like an error: named, then the end.
 TEST(Ending, AnExceptionIsShownThenEnds) {
-  for (const char* how : {"linkthrow", "surveythrow"}) {
-    SCOPED_TRACE(how);
-    Ending e = RunChild(how);
-    EXPECT_EQ(e.exit_code, 1u);
-    ASSERT_GE(e.trail.size(), 5u);
-    const std::string& message = e.trail[e.trail.size() - 2];
-    EXPECT_EQ(message.rfind("message ", 0), 0u);
-    EXPECT_NE(message.find("0x8007000E"), std::string::npos) << message;
-    EXPECT_EQ(e.trail.back().substr(0, 7), "2 16 1 ") << "the icon goes with the program";
-  }
+  for (const char* how : {"linkthrow", "surveythrow"}) ExpectShownThenEnded(how, "0x8007000E");
 }
 
 }  // namespace

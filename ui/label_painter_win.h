@@ -25,7 +25,6 @@ class LabelPainter {
  public:
   // Fonts for `dpi`; the widths measured at the density before are gone.
   void SetDpi(int dpi);
-  int dpi() const { return dpi_; }
 
   // Every visible control outside the frames, onto `dc` from the client
   // area's corner: the pictures, and the labels in their colours (start

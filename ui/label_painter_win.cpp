@@ -62,7 +62,7 @@ void LabelPainter::PaintLabel(HDC dc, int id, std::u16string_view caption, Colou
 
   const std::size_t max_lines = static_cast<std::size_t>((r.height + line_height - 1) / line_height);
   auto measure = [&](std::u16string_view ch) { return Advance(dc, c.font, ch); };
-  const RECT clip{r.left, r.top, r.left + r.width, r.top + r.height};
+  const RECT clip = ToRect(r);
   const std::u16string_view shown(text.shown);
   int y = r.top;
   for (const TextLine& line : WrapLines(shown, r.width, max_lines, measure)) {

@@ -24,9 +24,6 @@
 
 namespace varnello::ui {
 
-// A layout rectangle as the system's.
-inline RECT ToRect(const PixelRect& p) { return RECT{p.left, p.top, p.left + p.width, p.top + p.height}; }
-
 class Pc final : public AccessibleWindow {
  public:
   // Starts a program by a command line with a window style; replaced in

@@ -147,7 +147,7 @@ const PictureSet::Entry& PictureSet::Decoded(Picture p) const {
 
 void PictureSet::Draw(HDC dc, Picture picture, const PixelRect& r) const {
   RECT shown{}, seen{};
-  const RECT target{r.left, r.top, r.left + r.width, r.top + r.height};
+  const RECT target = ToRect(r);
   const int clip = GetClipBox(dc, &shown);
   if (clip == NULLREGION || (clip != ERROR && !IntersectRect(&seen, &shown, &target))) return;
   if (picture == Picture::kMonitor) {

@@ -19,6 +19,9 @@
 
 namespace varnello::ui {
 
+// A layout rectangle as the system's.
+inline RECT ToRect(const PixelRect& p) { return RECT{p.left, p.top, p.left + p.width, p.top + p.height}; }
+
 class PictureSet {
  public:
   // Finds every picture drawn for the density that serves `dpi` among the

@@ -37,71 +37,39 @@ std::string Text(double x, const NumberFormat& format = kChinese) {
   return ToUtf8(TextOf(SurveyValue::Real(x), format));
 }
 
+// Modules' capacities summed as the survey sums them: a capacity that is
+// no number fails its own sum only, a null one empties the total for good.
 TEST(MemoryText, SumsModulesAndCountsThem) {
+  const SurveyValue null = SurveyValue::Null();
   EXPECT_EQ(Memory({T(u"4294967296"), T(u"4294967296")}), "8192 MB / 2条");
-  EXPECT_EQ(Memory({T(u"2147483648"), T(u"1073741824")}), "3072 MB / 2条");
   EXPECT_EQ(Memory({T(u"536871912")}), "512.000953674316 MB / 1条");
-}
-
-TEST(MemoryText, NoModulesLeavesTheCountEmpty) {
   EXPECT_EQ(Memory({}), "0 MB / 条");
-}
-
-TEST(MemoryText, NullCapacityEmptiesTheTotalForGood) {
-  EXPECT_EQ(Memory({SurveyValue::Null(), T(u"4294967296")}), " MB / 2条");
-  EXPECT_EQ(Memory({T(u"4294967296"), SurveyValue::Null()}), " MB / 2条");
-}
-
-TEST(MemoryText, CapacityThatIsNoNumberFailsItsOwnSumOnly) {
-  // The failed sum leaves the total as it was; the count still goes up.
+  EXPECT_EQ(Memory({null, T(u"4294967296")}), " MB / 2条");
+  EXPECT_EQ(Memory({T(u"4294967296"), null}), " MB / 2条");
   EXPECT_EQ(Memory({T(u"4294967296"), T(u"unknown")}), "4096 MB / 2条");
 }
 
-TEST(DiskSizeText, GigabytesRoundedToTwoDecimals) {
-  EXPECT_EQ(Disk(T(u"500105249280")), "465.76 GB");
-  EXPECT_EQ(Disk(T(u"2000398934016")), "1863.02 GB");
-  EXPECT_EQ(Disk(T(u"1000204886016")), "931.51 GB");
-  EXPECT_EQ(Disk(T(u"8011120640")), "7.46 GB");
-  EXPECT_EQ(Disk(T(u"1073741824")), "1 GB");
-  EXPECT_EQ(Disk(T(u"500000000000000")), "465661.29 GB");  // no unit above GB
-}
-
-TEST(DiskSizeText, BelowOneGigabyteInMegabytes) {
-  EXPECT_EQ(Disk(T(u"1073741823")), "1024 MB");
-  EXPECT_EQ(Disk(T(u"0")), "0 MB");
-  EXPECT_EQ(Disk(T(u"104857600")), "100 MB");
-}
-
-TEST(DiskSizeText, ExactHalvesGoToTheEvenHundredth) {
-  EXPECT_EQ(Disk(T(u"131072")), "0.12 MB");   // 0.125
-  EXPECT_EQ(Disk(T(u"393216")), "0.38 MB");   // 0.375
-  EXPECT_EQ(Disk(T(u"655360")), "0.62 MB");   // 0.625
-  EXPECT_EQ(Disk(T(u"917504")), "0.88 MB");   // 0.875
-}
-
-TEST(DiskSizeText, TrailingZerosAreDropped) {
-  // 465.7 GB exactly, shown without its trailing zero.
-  EXPECT_EQ(Disk(SurveyValue::Real(465.7 * 1073741824.0)), "465.7 GB");
-}
-
-TEST(DiskSizeText, NullSizeTakesTheGigabyteBranch) {
-  EXPECT_EQ(Disk(SurveyValue::Null()), " GB");
-}
-
-TEST(DiskSizeText, UnsetSizeCountsAsZero) {
-  EXPECT_EQ(Disk(SurveyValue()), "0 MB");
-}
-
-TEST(DiskSizeText, RegionalDecimalSeparator) {
-  EXPECT_EQ(Disk(T(u"500105249280"), kComma), "465,76 GB");
-  // The size text must be read with the region's separator too.
-  EXPECT_EQ(Disk(T(u"1,5"), kComma), "0 MB");
-  EXPECT_EQ(Disk(T(u"1.5"), kComma), "<failed>");
-}
-
-TEST(DiskSizeText, SizeThatIsNoNumberFails) {
-  EXPECT_EQ(Disk(T(u"")), "<failed>");
-  EXPECT_EQ(Disk(T(u"about 80 GB")), "<failed>");
+// Two decimals, halves to the even hundredth, trailing zeros dropped;
+// below 1 GB in MB; a null size takes the GB branch, an unset one is 0; the
+// size text is read with the region's separator.
+TEST(DiskSizeText, RoundedInGigabytesOrMegabytes) {
+  struct Case {
+    SurveyValue size;
+    const char* shown;
+    NumberFormat format = kChinese;
+  };
+  const Case cases[] = {
+      {T(u"500105249280"), "465.76 GB"},   {T(u"2000398934016"), "1863.02 GB"},
+      {T(u"1073741824"), "1 GB"},          {T(u"500000000000000"), "465661.29 GB"},
+      {T(u"1073741823"), "1024 MB"},       {T(u"0"), "0 MB"},
+      {T(u"131072"), "0.12 MB"},           {T(u"393216"), "0.38 MB"},
+      {SurveyValue::Real(465.7 * 1073741824.0), "465.7 GB"},
+      {SurveyValue::Null(), " GB"},        {SurveyValue(), "0 MB"},
+      {T(u"500105249280"), "465,76 GB", kComma},
+      {T(u"1,5"), "0 MB", kComma},         {T(u"1.5"), "<failed>", kComma},
+      {T(u""), "<failed>"},                {T(u"about 80 GB"), "<failed>"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Disk(c.size, c.format), c.shown) << ToUtf8(TextOf(c.size, kChinese));
 }
 
 TEST(TextOf, RealsInShortestFormOfFifteenDigits) {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
 #include "base/utf.h"
+#include "ui/commands.h"
 #include "ui/hit_test.h"
 #include "ui/layout.h"
 #include "ui/text_layout.h"
@@ -50,24 +50,6 @@ TEST(Layout, EveryControlInItsDesignedPlaceAndOrder) {
   EXPECT_EQ(TwipsToPixels(kClientHeightTwips, 96), 373);
 }
 
-TEST(Layout, ContainersAndKinds) {
-  for (const auto& c : kControls) {
-    SCOPED_TRACE(c.name);
-    std::string name = c.name;
-    if (name == "gonggao") {
-      EXPECT_EQ(c.container, kFrame2);
-      EXPECT_EQ(c.kind, ControlKind::kWebView);
-    } else if (name == "Image8") {
-      EXPECT_EQ(c.container, kFrame1);
-    } else {
-      EXPECT_EQ(c.container, -1);
-    }
-    if (c.container != -1) {
-      EXPECT_EQ(kControls[static_cast<std::size_t>(c.container)].kind, ControlKind::kFrame);
-    }
-  }
-}
-
 // At each density the art is drawn for, every picture is exactly as large
 // as its control there, so that nothing is scaled; in between, the next
 // larger drawing is taken, and above the largest, the largest.
@@ -96,36 +78,6 @@ TEST(Layout, ArtForEachDensityFitsItsControls) {
   EXPECT_EQ(ArtDpiForSize(64, 32), 192);
 }
 
-TEST(Layout, CaptionsColoursAndCursors) {
-  auto find = [](const char* name) -> const ControlSpec& {
-    for (const auto& c : kControls)
-      if (std::string(c.name) == name) return c;
-    throw std::runtime_error(name);
-  };
-  EXPECT_EQ(ToUtf8(find("jiance").caption), "  开始检测");
-  EXPECT_EQ(*find("jiance").colour, 0x404040u);
-  EXPECT_EQ(find("jiance").font, FontStyle::kBold);
-  EXPECT_EQ(ToUtf8(find("Label9").caption), " CPU:");
-  EXPECT_EQ(ToUtf8(find("Label5").caption), "硬件信息↓");
-  EXPECT_EQ(*find("Label5").colour, 0x0000FFu);
-  EXPECT_EQ(ToUtf8(find("update").caption), "Tessmor出品");
-  EXPECT_EQ(find("update").font, FontStyle::kUnderline);
-  EXPECT_EQ(ToUtf8(find("Label7").caption), "   关   于");
-  EXPECT_FALSE(find("neida").visible);
-  EXPECT_FALSE(find("Windows").colour.has_value());
-
-  std::set<std::string> hand;
-  for (const auto& c : kControls)
-    if (c.hand_cursor) hand.insert(c.name);
-  EXPECT_EQ(hand, (std::set<std::string>{"jiance", "update", "Image5", "Label7", "Label6", "chucun"}));
-
-  std::vector<std::string> results;
-  for (ControlId id : kResultLabels) results.push_back(kControls[id].name);
-  EXPECT_EQ(results, (std::vector<std::string>{"Windows", "zhuban", "BIOS", "cpuz", "xianka", "shengka",
-                                                "wangka", "neicun", "yp"}));
-  for (ControlId id : kResultLabels) EXPECT_TRUE(kControls[id].caption.empty());
-}
-
 std::string NameAt(int x, int y, bool frame1 = false, int dpi = 96) {
   Visibility v = InitialVisibility();
   v[kFrame1] = frame1;
@@ -145,18 +97,6 @@ TEST(HitTest, FrontmostControlTakesTheEvent) {
   EXPECT_EQ(NameAt(70, 290), "Image2");    // neida is hidden
   EXPECT_EQ(NameAt(5, 5), "Image1");
   EXPECT_EQ(NameAt(420, 356), "update");
-}
-
-TEST(HitTest, OnlyTheBareEdgesReachTheWindowItself) {
-  for (int y = 0; y < 373; ++y) {
-    EXPECT_EQ(NameAt(475, y), "Pc");
-    EXPECT_EQ(NameAt(476, y), "Pc");
-  }
-  for (int x = 0; x < 477; ++x) EXPECT_EQ(NameAt(x, 369), "Pc");
-  int bare = 0;
-  for (int y = 0; y < 373; ++y)
-    for (int x = 0; x < 477; ++x) bare += NameAt(x, y) == "Pc";
-  EXPECT_EQ(bare, 2 * 373 + 4 * 475);
 }
 
 // At every density, the bare strips begin where the background picture
@@ -256,24 +196,6 @@ TEST(AccessKeys, AmpersandMarksTheNextCharacter) {
   EXPECT_EQ(parse(u"end&"), "end|-1");
   EXPECT_EQ(parse(u"&"), "|-1");
   EXPECT_EQ(parse(u"声卡&"), "声卡|-1");
-}
-
-}  // namespace
-}  // namespace varnello::ui
-
-#include "ui/commands.h"
-
-namespace varnello::ui {
-namespace {
-
-TEST(Commands, AddressesAroundTheHostNames) {
-  const std::string notice = ToUtf8(AnnouncementAddress());
-  EXPECT_EQ(notice.rfind("http://", 0), 0u);
-  EXPECT_EQ(notice.substr(notice.size() - 26), "/vip/hardware/gonggao.html");
-  const std::string home = ToUtf8(HomePageCommand());
-  EXPECT_EQ(home.rfind("Explorer   /s   ,   http://", 0), 0u);
-  EXPECT_EQ(home.find('/', 27), std::string::npos) << "the home page has no path";
-  EXPECT_EQ(kMinimizedFocus, 2);
 }
 
 TEST(Commands, IconPathIsTheDirectoryAndIconIcoAsTheyStand) {

@@ -30,7 +30,7 @@ SLOW = float(os.environ.get("VARNELLO_TIMEOUT_FACTOR", "1"))
 class Desktop:
     WIDTH, HEIGHT = 1000, 740
 
-    def __init__(self, name, locale="zh_CN.UTF-8", prefix=None, size=None):
+    def __init__(self, name, prefix=None, size=None):
         """`size`: the desktop's width and height where the default is too
         small, as for the window at a high density. The virtual screen is
         the desktop's size exactly: Wine 10 makes a desktop of the whole
@@ -40,7 +40,7 @@ class Desktop:
             self.WIDTH, self.HEIGHT = size
         self.tmp = tempfile.mkdtemp(prefix=f"varnello-{name}-")
         self.env = dict(os.environ)
-        self.env.update(WINEDEBUG="-all", LANG=locale, LC_ALL=locale,
+        self.env.update(WINEDEBUG="-all", LANG="zh_CN.UTF-8", LC_ALL="zh_CN.UTF-8",
                         WINEDLLOVERRIDES="mshtml=d;winemenubuilder.exe=d")
         if prefix:
             self.env["WINEPREFIX"] = prefix
@@ -65,7 +65,7 @@ class Desktop:
 
     # --- processes ---------------------------------------------------------
 
-    def start(self, exe, probe_exe=None, keep_exe=None, args=()):
+    def start(self, exe, probe_exe=None, keep_exe=None):
         """Starts `exe` inside an explorer desktop, from its own directory.
         With `keep_exe`, that program opens the desktop first and holds it
         (and a notification area) open after `exe` has ended."""
@@ -73,11 +73,11 @@ class Desktop:
         if keep_exe and not self.keeper:
             self.keeper = self._explorer(keep_exe)
             time.sleep(3)
-        self.program = self._explorer(exe, args)
+        self.program = self._explorer(exe)
 
-    def _explorer(self, exe, args=()):
+    def _explorer(self, exe):
         return subprocess.Popen(
-            [WINE, "explorer", f"/desktop={self.name},{self.WIDTH}x{self.HEIGHT}", os.path.basename(exe), *args],
+            [WINE, "explorer", f"/desktop={self.name},{self.WIDTH}x{self.HEIGHT}", os.path.basename(exe)],
             cwd=os.path.dirname(os.path.abspath(exe)), env=self.env,
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
@@ -217,6 +217,3 @@ class Desktop:
 
     def press(self, x, y, button=1):
         self.xdotool("mousemove", x, y, "mousedown", button, "mouseup", button)
-
-    def key(self, *keys):
-        self.xdotool("key", *keys)

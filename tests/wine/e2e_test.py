@@ -172,19 +172,6 @@ with Desktop("e2e") as d:
         check.that("the icon is removed", d.tray_icon(gone) is None)
         check.that("while the notification area stays", d.tray() is not None)
 
-# Closing the window ends the program too, removing the icon.
-with Desktop("e2eclose") as d:
-    d.start(program, client_exe, keep_exe)
-    state = d.dump(120)
-    if state:
-        time.sleep(2)
-        check.poll("icon present before closing", lambda: d.tray_icon(shot(d, "e2e-close-before.png")), 10)
-        check.that("close command sent", d.probe("syscommand", "close"))
-        check.that("closing ends the process", d.program_ended(20))
-        time.sleep(1)
-        closed = shot(d, "e2e-closed.png")
-        check.that("closing removes the icon", d.tray_icon(closed) is None)
-        check.that("while the notification area stays", d.tray() is not None)
 shutil.rmtree(folder, ignore_errors=True)
 
 # Without icon.ico the window and the welcome balloon still come, and the

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cwchar>
 #include <memory>
-#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,14 +32,6 @@ BOOL WINAPI TrailW(DWORD message, PNOTIFYICONDATAW d) {
   std::fprintf(g_trail, "%lu %u %u %p\n", message, d->uFlags, d->uID, static_cast<void*>(d->hWnd));
   std::fflush(g_trail);
   return TRUE;
-}
-
-// Chooses the menu's last command with the keyboard once the menu shows.
-void CALLBACK ChooseLastCommand(HWND, UINT, UINT_PTR, DWORD) {
-  if (HWND menu = FindWindowW(L"#32768", nullptr)) {
-    PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
-    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-  }
 }
 
 // Notes the text of the program's message box in the trail, then presses OK.
@@ -128,8 +119,8 @@ void PostClose(const ui::Pc& pc) { PostMessageW(pc.hwnd(), WM_CLOSE, 0, 0); }
 
 // A child process's scenario: how its window is made, and what it meets
 // once made. The home page command and the survey behave by name:
-// "linkfail", the command cannot be started; "linkthrow" and "surveythrow",
-// a C++ exception in the handler or the survey.
+// "linkfail", the command cannot be started; "surveythrow", a C++
+// exception in the survey.
 struct Scenario {
   const char* name;
   ui::Pc::LoadTiming timing;
@@ -142,12 +133,6 @@ const Scenario kScenarios[] = {
     {"close", kBefore, SW_SHOW, PostClose},
     {"endsession", kBefore, SW_SHOW,
      [](const ui::Pc& pc) { PostMessageW(pc.hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF); }},
-    {"menu", kBefore, SW_SHOW,
-     [](const ui::Pc& pc) {
-       SetTimer(nullptr, 0, 200, ChooseLastCommand);
-       HWND hwnd = pc.hwnd();
-       FromAnotherThread([hwnd] { SendNotifyMessageW(hwnd, WM_MOUSEMOVE, MK_RBUTTON, WM_RBUTTONDOWN); });
-     }},
     // The load handler finishes after the first paint; "early" queues a
     // click and a close before the window has handled anything.
     {"late", kAfter, SW_SHOW,
@@ -176,11 +161,6 @@ const Scenario kScenarios[] = {
        SetTimer(nullptr, 0, 200, AnswerMessageBox);
        PostClick(pc, ui::kUpdate);
      }},
-    {"linkthrow", kBefore, SW_SHOW,
-     [](const ui::Pc& pc) {
-       SetTimer(nullptr, 0, 200, AnswerMessageBox);
-       PostClick(pc, ui::kUpdate);
-     }},
     {"surveythrow", kBefore, SW_SHOW,
      [](const ui::Pc& pc) {
        SetTimer(nullptr, 0, 200, AnswerMessageBox);
@@ -203,7 +183,6 @@ int Child(const std::string& how, const char* trail_path) {
   if (!scenario) return 2;
   ui::Pc::StartFn start = [how](std::wstring_view, int) -> Status {
     if (how == "linkfail") return ComError(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-    if (how == "linkthrow") throw std::bad_alloc();
     std::fprintf(g_trail, "start\n");
     std::fflush(g_trail);
     return {};

@@ -137,20 +137,9 @@ TEST_F(IconNotifications, RightPressOpensThePopupMenuEvenWhenHidden) {
   EXPECT_FALSE(IsWindowVisible(hwnd)) << "closing the menu chose nothing";
 }
 
-TEST_F(Window, ProgressFrameAndCaptions) {
-  EXPECT_FALSE(pc->Frame1Visible()) << "the load handler hides the progress frame";
-  ASSERT_TRUE(pc->SetFrame1Visible(true).ok());
-  EXPECT_TRUE(pc->Frame1Visible());
-  ASSERT_TRUE(pc->SetFrame1Visible(false).ok());
-  ASSERT_TRUE(pc->SetCaption(ui::kCpuz, u"Intel").ok());
-  EXPECT_EQ(pc->Caption(ui::kCpuz), u"Intel");
-  EXPECT_EQ(pc->JianceColour(), 0x404040u);
-
-  RECT client;
-  GetClientRect(pc->hwnd(), &client);
-  EXPECT_EQ(client.right, ui::TwipsToPixels(ui::kClientWidthTwips, pc->dpi()));
-  EXPECT_EQ(client.bottom, ui::TwipsToPixels(ui::kClientHeightTwips, pc->dpi()));
-  EXPECT_EQ(GetMenu(pc->hwnd()), nullptr) << "no menu bar";
+// A fixed frame that minimises, without a menu bar, under the program's title.
+TEST_F(Window, FrameAndTitle) {
+  EXPECT_EQ(GetMenu(pc->hwnd()), nullptr);
   const LONG style = GetWindowLongW(pc->hwnd(), GWL_STYLE);
   EXPECT_TRUE(style & WS_MINIMIZEBOX);
   EXPECT_FALSE(style & WS_THICKFRAME);
@@ -211,7 +200,7 @@ TEST_F(Clicks, ADoubleClickIsOneClickTwoClicksAreTwo) {
     int control;
     int* count;
   };
-  for (const Case& c : {Case{ui::kUpdate, &g_started}, Case{ui::kImage5, &g_started}, Case{ui::kJiance, &g_surveys}}) {
+  for (const Case& c : {Case{ui::kUpdate, &g_started}, Case{ui::kJiance, &g_surveys}}) {
     SCOPED_TRACE(ui::kControls[static_cast<std::size_t>(c.control)].name);
     const POINT at = CentreOf(*pc, c.control);
     int before = *c.count;

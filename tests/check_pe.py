@@ -60,15 +60,31 @@ class Pe:
         o = self.offset(rva)
         return self.data[o:self.data.index(b"\0", o)].decode("ascii")
 
-    def imports(self):
-        rva, _ = self.directories[1]
-        names, o = [], self.offset(rva)
+    def thunks(self, rva):
+        """The functions named by an import table at `rva`: names, or '#n'
+        for an import by ordinal."""
+        size, ordinal_flag = (8, 1 << 63) if self.pe32_plus else (4, 1 << 31)
+        o = self.offset(rva)
         while True:
-            entry = struct.unpack_from("<IIIII", self.data, o)
-            if not any(entry):
-                return names
-            names.append(self.cstring(entry[3]).lower())
+            entry = struct.unpack_from("<Q" if self.pe32_plus else "<I", self.data, o)[0]
+            if not entry:
+                return
+            yield f"#{entry & 0xFFFF}" if entry & ordinal_flag else self.cstring((entry & 0x7FFFFFFF) + 2)
+            o += size
+
+    def imported_functions(self):
+        """(dll, function) for every import loaded at start."""
+        found, o = [], self.offset(self.directories[1][0])
+        while True:
+            lookup, _, _, name, first_thunk = struct.unpack_from("<IIIII", self.data, o)
+            if not (lookup or name or first_thunk):
+                return found
+            dll = self.cstring(name).lower()
+            found.extend((dll, function) for function in self.thunks(lookup or first_thunk))
             o += 20
+
+    def imports(self):
+        return sorted({dll for dll, _ in self.imported_functions()})
 
     def resource(self, type_id):
         """The data of the first resource of that type."""

@@ -31,37 +31,12 @@ VISTA = "{e2011457-1546-43c5-a5fe-008deee3d3f0}"
 XP_VERSION = {0x14C: (5, 1), 0x8664: (5, 2)}
 
 
-def imported_functions(pe):
-    """(dll, function) for every import; an import by ordinal is named '#n'."""
-    found = []
-    rva, _ = pe.directories[1]
-    o = pe.offset(rva)
-    thunk_size, ordinal_flag = (8, 1 << 63) if pe.pe32_plus else (4, 1 << 31)
-    while True:
-        lookup, _, _, name, first_thunk = struct.unpack_from("<IIIII", pe.data, o)
-        if not (lookup or name or first_thunk):
-            return found
-        dll = pe.cstring(name).lower()
-        t = pe.offset(lookup or first_thunk)
-        while True:
-            entry = struct.unpack_from("<Q" if pe.pe32_plus else "<I", pe.data, t)[0]
-            if not entry:
-                break
-            if entry & ordinal_flag:
-                found.append((dll, f"#{entry & 0xFFFF}"))
-            else:
-                found.append((dll, pe.cstring((entry & 0x7FFFFFFF) + 2)))
-            t += thunk_size
-        o += 20
-
-
 def delay_imported_functions(pe):
     """(dll, function) for every import loaded on first call. GNU ld leaves
     the delay-import directory empty, so its descriptors are found by their
     shape: attributes 1 (addresses as RVAs), then the RVAs of the DLL's name,
     its module handle, its address table and its name table."""
     found = set()
-    thunk_size, ordinal_flag = (8, 1 << 63) if pe.pe32_plus else (4, 1 << 31)
 
     def valid(rva):
         try:
@@ -81,22 +56,13 @@ def delay_imported_functions(pe):
                 continue
             if not re.fullmatch(r"[A-Za-z0-9_.-]+\.dll", dll, re.IGNORECASE):
                 continue
-            t = pe.offset(names)
-            while True:
-                entry = struct.unpack_from("<Q" if pe.pe32_plus else "<I", pe.data, t)[0]
-                if not entry:
-                    break
-                if entry & ordinal_flag:
-                    found.add((dll.lower(), f"#{entry & 0xFFFF}"))
-                else:
-                    found.add((dll.lower(), pe.cstring((entry & 0x7FFFFFFF) + 2)))
-                t += thunk_size
+            found.update((dll.lower(), function) for function in pe.thunks(names))
     return sorted(found)
 
 
 def all_imported_functions(pe):
     """(dll, function) for every import, loaded at start or on first call."""
-    return sorted(set(imported_functions(pe)) | set(delay_imported_functions(pe)))
+    return sorted(set(pe.imported_functions()) | set(delay_imported_functions(pe)))
 
 
 def header_versions(pe):

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -61,34 +62,17 @@ int Child(const wchar_t* report_path) {
   return 0;
 }
 
+// An empty folder of that name in the temporary folder.
 std::wstring TempFolder(const wchar_t* name) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring folder = std::wstring(temp) + name;
-  CreateDirectoryW(folder.c_str(), nullptr);
-  WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
-  }
-  return folder;
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / name;
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directory(folder);
+  return folder.wstring();
 }
 
 std::vector<std::string> FilesIn(const std::wstring& folder) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      std::wstring w(found.cFileName);
-      names.emplace_back(w.begin(), w.end());
-    }
-  } while (FindNextFileW(find, &found));
-  FindClose(find);
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
   return names;
 }
 

@@ -80,15 +80,8 @@ TEST(AccessibleTree, OnlyWhatCarriesMeaningIsShown) {
       EXPECT_EQ(child, kSelf);
     }
   }
-  EXPECT_EQ(ChildIdOf(kNeida), kSelf);
   EXPECT_EQ(ChildIdOf(kLabel4), kSelf) << "captions name the results; they are not read twice";
-  EXPECT_EQ(ItemOf(ChildIdOf(kJiance)).role, AccessibleRole::kPushButton);
-  EXPECT_EQ(ToUtf8(ItemOf(ChildIdOf(kJiance)).name), ToUtf8(Trimmed(std::u16string(Design(kJiance).caption))));
-  EXPECT_EQ(ItemOf(ChildIdOf(kUpdate)).role, AccessibleRole::kLink);
   EXPECT_EQ(ItemOf(ChildIdOf(kImage5)).role, AccessibleRole::kLink);
-  EXPECT_EQ(ToUtf8(ItemOf(ChildIdOf(kUpdate)).name), ToUtf8(Design(kUpdate).caption));
-  EXPECT_EQ(ToUtf8(ItemOf(ChildIdOf(kLabel5)).name), ToUtf8(Design(kLabel5).caption));
-  EXPECT_EQ(ToUtf8(ItemOf(ChildIdOf(kFrame1)).name), "检测中……");
 }
 
 TEST(AccessibleTree, TheOverlayHidesThePanelAndShowsItself) {

@@ -72,19 +72,15 @@ TEST(DiskSizeText, RoundedInGigabytesOrMegabytes) {
   for (const Case& c : cases) EXPECT_EQ(Disk(c.size, c.format), c.shown) << ToUtf8(TextOf(c.size, kChinese));
 }
 
+// Reals in their shortest form of at most fifteen digits, rounded at the
+// fifteenth, in exponent form from 1E+15 and below 1E-04.
 TEST(TextOf, RealsInShortestFormOfFifteenDigits) {
-  EXPECT_EQ(Text(8192), "8192");
-  EXPECT_EQ(Text(0.5), "0.5");
-  EXPECT_EQ(Text(-0.25), "-0.25");
-  EXPECT_EQ(Text(-0.0), "0");
-  EXPECT_EQ(Text(1.0 / 3.0), "0.333333333333333");
-  EXPECT_EQ(Text(2.0 / 3.0), "0.666666666666667");  // rounded at the fifteenth digit
-  EXPECT_EQ(Text(123456789012345.0), "123456789012345");
-  EXPECT_EQ(Text(0.0001), "0.0001");
-  EXPECT_EQ(Text(1e15), "1E+15");
-  EXPECT_EQ(Text(1234567890123456789.0), "1.23456789012346E+18");
-  EXPECT_EQ(Text(0.00001), "1E-05");
-  EXPECT_EQ(Text(-2.5e-300), "-2.5E-300");
+  const std::pair<double, const char*> cases[] = {
+      {8192, "8192"},   {-0.25, "-0.25"}, {-0.0, "0"}, {1.0 / 3.0, "0.333333333333333"},
+      {2.0 / 3.0, "0.666666666666667"}, {123456789012345.0, "123456789012345"}, {0.0001, "0.0001"},
+      {1e15, "1E+15"},  {1234567890123456789.0, "1.23456789012346E+18"}, {0.00001, "1E-05"},
+      {-2.5e-300, "-2.5E-300"}};
+  for (const auto& [x, text] : cases) EXPECT_EQ(Text(x), text) << x;
   EXPECT_EQ(Text(465.76, kComma), "465,76");
   EXPECT_EQ(Text(465.76, NumberFormat{u""}), "465.76");
 }
@@ -140,38 +136,18 @@ struct ParseCase {
 
 TEST(ParseDecimal, OddTexts) {
   const std::vector<ParseCase> cases = {
-      {u"12", true, 12},
-      {u"  12  ", true, 12},
-      {u"+7", true, 7},
-      {u"-0", true, -0.0},
-      {u".5", true, 0.5},
-      {u"5.", true, 5},
-      {u"000123.4500", true, 123.45},
-      {u"1e3", true, 1000},
-      {u"2.5E-3", true, 0.0025},
-      {u"1e-400", true, 0},
-      {u"18446744073709551617", true, 18446744073709551617.0},  // beyond 64 bits
+      {u"12", true, 12},          {u"  12  ", true, 12},    {u"+7", true, 7},
+      {u"-0", true, -0.0},        {u".5", true, 0.5},       {u"5.", true, 5},
+      {u"000123.4500", true, 123.45},  {u"1e3", true, 1000},  {u"2.5E-3", true, 0.0025},
+      {u"1e-400", true, 0},       {u"18446744073709551617", true, 18446744073709551617.0},  // beyond 64 bits
       {u"0.000000000000000000000000000000000000001e39", true, 1},
-      {u"", false, 0},
-      {u"   ", false, 0},
-      {u".", false, 0},
-      {u"-", false, 0},
-      {u"1e", false, 0},
-      {u"1e+", false, 0},
-      {u"1e400", false, 0},
-      {u"-1e400", false, 0},
-      {u"0x10", false, 0},
-      {u"&H10", false, 0},
-      {u"1,000", false, 0},
-      {u"12 34", false, 0},
-      {u"\t12", false, 0},
-      {std::u16string(u"12\0" u"34", 5), false, 0},
-      {std::u16string(u"12\0", 3), false, 0},
-      {u"\xD800" u"12", false, 0},
-      {u"12\xDFFF", false, 0},
+      {u"", false, 0},    {u"   ", false, 0},   {u".", false, 0},     {u"-", false, 0},
+      {u"1e", false, 0},  {u"1e+", false, 0},   {u"1e400", false, 0}, {u"-1e400", false, 0},
+      {u"0x10", false, 0}, {u"&H10", false, 0}, {u"1,000", false, 0}, {u"12 34", false, 0},
+      {u"\t12", false, 0}, {std::u16string(u"12\0" u"34", 5), false, 0}, {std::u16string(u"12\0", 3), false, 0},
+      {u"\xD800" u"12", false, 0}, {u"12\xDFFF", false, 0},
       {u"１２", false, 0},  // full-width digits
-      {u"NaN", false, 0},
-      {u"inf", false, 0},
+      {u"NaN", false, 0}, {u"inf", false, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(ToUtf8(c.text));

@@ -8,7 +8,6 @@
 #include <cwchar>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "base/utf.h"
@@ -86,23 +85,17 @@ int Gone() {
     std::fflush(g_trail);
   };
   note("count", object->get_accChildCount(&count));
-  BSTR text = nullptr;
-  note("name", object->get_accName(ChildVar(2), &text));
-  SysFreeString(std::exchange(text, nullptr));
-  note("value", object->get_accValue(ChildVar(2), &text));
-  SysFreeString(text);
+  Bstr text;
+  note("name", object->get_accName(ChildVar(2), text.Receive()));
+  note("value", object->get_accValue(ChildVar(2), text.Receive()));
   long l, t, w, h;
   note("location", object->accLocation(&l, &t, &w, &h, ChildVar(2)));
-  VARIANT found;
-  VariantInit(&found);
-  note("hittest", object->accHitTest(300, 300, &found));
-  VariantClear(&found);
+  Variant found;
+  note("hittest", object->accHitTest(300, 300, found.Receive()));
   note("action", object->accDoDefaultAction(ChildVar(ui::ChildIdOf(ui::kJiance))));
-  note("navigate", object->accNavigate(NAVDIR_FIRSTCHILD, ChildVar(CHILDID_SELF), &found));
-  VariantClear(&found);
-  IDispatch* parent = nullptr;
-  note("parent", object->get_accParent(&parent));
-  if (parent) parent->Release();
+  note("navigate", object->accNavigate(NAVDIR_FIRSTCHILD, ChildVar(CHILDID_SELF), found.Receive()));
+  ComPtr<IDispatch> parent;
+  note("parent", object->get_accParent(parent.Receive()));
   object.Reset();
   std::fprintf(g_trail, "released\n");
   return 0;

@@ -166,17 +166,12 @@ TEST_F(ScreenReader, ReadsTheWindowAndStartsASurveyLikeAClick) {
 std::string NameAtPoint(HWND hwnd, int x, int y) {
   POINT p{x, y};
   ClientToScreen(hwnd, &p);
-  IAccessible* found = nullptr;
-  VARIANT child;
-  VariantInit(&child);
-  if (FAILED(AccessibleObjectFromPoint(p, &found, &child)) || !found) return "(nothing)";
-  BSTR name = nullptr;
-  found->get_accName(child, &name);
-  std::string text = Utf8(name);
-  SysFreeString(name);
-  VariantClear(&child);
-  found->Release();
-  return text;
+  ComPtr<IAccessible> found;
+  Variant child;
+  if (FAILED(AccessibleObjectFromPoint(p, found.Receive(), child.Receive())) || !found) return "(nothing)";
+  Bstr name;
+  found->get_accName(child.get(), name.Receive());
+  return Utf8(name.get());
 }
 
 // Points where the window's own hit-testing is known: the hand cursor shows
@@ -188,12 +183,9 @@ TEST_F(ScreenReader, HitTestingAgreesWithTheWindow) {
   auto at = [&](int x, int y) -> long {
     POINT p{x, y};
     ClientToScreen(hwnd, &p);
-    VARIANT found;
-    VariantInit(&found);
-    if (object->accHitTest(p.x, p.y, &found) != S_OK) return -1;
-    const long child = found.vt == VT_I4 ? found.lVal : found.vt == VT_DISPATCH ? 1000 : -2;
-    VariantClear(&found);
-    return child;
+    Variant found;
+    if (object->accHitTest(p.x, p.y, found.Receive()) != S_OK) return -1;
+    return found.get().vt == VT_I4 ? found.get().lVal : found.get().vt == VT_DISPATCH ? 1000 : -2;
   };
   // Through the object, in screen coordinates: a control and a result are
   // children; the button face is the client area itself.

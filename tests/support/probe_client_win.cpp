@@ -1,8 +1,8 @@
 // Sends one command to a running Varnello test build and waits for it to be
 // handled: probe_client [--desktop NAME] dump OUT.json | caption NAME TEXT |
-// frame1 0|1. Arguments are taken as UTF-8. "syscommand minimize|close"
-// chooses that command of the window's system menu, as a user would, in
-// any build and whatever Wine draws where. "tray" prints where the
+// frame1 0|1. Arguments are taken as UTF-8. "syscommand minimize" chooses
+// that command of the window's system menu, as a user would, in any build
+// and whatever Wine draws where. "tray" prints where the
 // notification area's window is on screen: left top right bottom. Exits 0 when the program handled
 // it. A program inside `explorer /desktop=NAME` is found on that desktop.
 // An argument "hex:<hex digits>" stands for the UTF-8 bytes it spells: Wine
@@ -76,8 +76,7 @@ int main() {
   }
   if (args[first] == "syscommand" && argc == first + 2) {
     const std::string which = args[first + 1];
-    const WPARAM command_id = which == "minimize" ? SC_MINIMIZE : which == "close" ? SC_CLOSE : 0;
-    return command_id && PostMessageW(window, WM_SYSCOMMAND, command_id, 0) ? 0 : 2;
+    return which == "minimize" && PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0) ? 0 : 2;
   }
   COPYDATASTRUCT data{kProbeMagic, static_cast<DWORD>(command.size()), command.data()};
   DWORD_PTR result = 0;

@@ -172,20 +172,14 @@ ComPtr<IAccessible> ClientObject(HWND hwnd) {
 Node Read(IAccessible* object, long child) {
   Node n;
   n.child = child;
-  VARIANT id = ChildVar(child);
-  BSTR text = nullptr;
-  if (object->get_accName(id, &text) == S_OK) n.name = Utf8(text);
-  SysFreeString(std::exchange(text, nullptr));
-  if (object->get_accValue(id, &text) == S_OK) n.value = Utf8(text);
-  SysFreeString(std::exchange(text, nullptr));
-  if (object->get_accDefaultAction(id, &text) == S_OK) n.action = Utf8(text);
-  SysFreeString(text);
-  VARIANT v;
-  VariantInit(&v);
-  if (object->get_accRole(id, &v) == S_OK && v.vt == VT_I4) n.role = v.lVal;
-  VariantClear(&v);
-  if (object->get_accState(id, &v) == S_OK && v.vt == VT_I4) n.state = v.lVal;
-  VariantClear(&v);
+  const VARIANT id = ChildVar(child);
+  Bstr text;
+  if (object->get_accName(id, text.Receive()) == S_OK) n.name = Utf8(text.get());
+  if (object->get_accValue(id, text.Receive()) == S_OK) n.value = Utf8(text.get());
+  if (object->get_accDefaultAction(id, text.Receive()) == S_OK) n.action = Utf8(text.get());
+  Variant v;
+  if (object->get_accRole(id, v.Receive()) == S_OK && v.get().vt == VT_I4) n.role = v.get().lVal;
+  if (object->get_accState(id, v.Receive()) == S_OK && v.get().vt == VT_I4) n.state = v.get().lVal;
   long l = 0, t = 0, w = 0, h = 0;
   if (object->accLocation(&l, &t, &w, &h, id) == S_OK) n.at = RECT{l, t, l + w, t + h};
   return n;

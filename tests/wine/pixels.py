@@ -67,10 +67,6 @@ def dark_grey(p):
     return 0x30 <= p[0] <= 0x58 and abs(p[0] - p[1]) <= 8 and abs(p[1] - p[2]) <= 8
 
 
-def black(p):
-    return max(p) <= 40
-
-
 def white(p):
     return p == (255, 255, 255)
 

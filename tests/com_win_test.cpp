@@ -22,9 +22,7 @@ int g_live = 0;  // fake COM objects not yet destroyed
 
 struct Call {
   std::wstring name;
-  WORD flags;
   std::vector<VARTYPE> arg_types;  // in natural order
-  std::vector<std::wstring> text_args;
 };
 std::vector<Call> g_calls;
 
@@ -114,11 +112,8 @@ class FakeObject final : public Counted<IDispatch> {
       return DISP_E_MEMBERNOTFOUND;
     }
     if (it == members.end()) return DISP_E_MEMBERNOTFOUND;
-    Call call{it->first, flags, {}, {}};
-    for (UINT i = params->cArgs; i-- > 0;) {
-      call.arg_types.push_back(params->rgvarg[i].vt);
-      if (params->rgvarg[i].vt == VT_BSTR) call.text_args.emplace_back(params->rgvarg[i].bstrVal);
-    }
+    Call call{it->first, {}};
+    for (UINT i = params->cArgs; i-- > 0;) call.arg_types.push_back(params->rgvarg[i].vt);
     g_calls.push_back(call);
     // The scripting objects insist on both flags for reads.
     if (flags != (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) return E_NOTIMPL;

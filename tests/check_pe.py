@@ -108,35 +108,17 @@ class Pe:
         return None
 
 
-def version_info(block):
-    """(fixed file info, {key: value}, translations) of a VS_VERSIONINFO."""
-    strings, translations, fixed = {}, [], None
-
-    def walk(o, end, depth):
-        nonlocal fixed
-        while o < end:
-            length, value_length, kind = struct.unpack_from("<HHH", block, o)
-            if length == 0:
-                return
-            key_end = o + 6
-            while block[key_end:key_end + 2] != b"\0\0":
-                key_end += 2
-            key = block[o + 6:key_end].decode("utf-16-le")
-            value = (key_end + 2 + 3) & ~3
-            child = value
-            if key == "VS_VERSION_INFO":
-                fixed = struct.unpack_from("<13I", block, value)
-                child = (value + value_length + 3) & ~3
-            elif kind == 1 and value_length and depth >= 3:
-                strings[key] = block[value:value + 2 * value_length].decode("utf-16-le").rstrip("\0")
-            elif key == "Translation":
-                translations.extend(struct.unpack_from(f"<{value_length // 2}H", block, value))
-            if depth < 3 and key != "Translation":
-                walk(child, o + length, depth + 1)
-            o = (o + length + 3) & ~3
-
-    walk(0, len(block), 0)
-    return fixed, strings, translations
+def version_value(block, key):
+    """The value after `key` in a VS_VERSIONINFO block: key and value are
+    NUL-terminated UTF-16, the value aligned to four bytes; None if absent."""
+    name = (key + "\0").encode("utf-16-le")
+    at = block.find(name)
+    if at < 0 or at % 2:
+        return None
+    start = end = (at + len(name) + 3) & ~3
+    while block[end:end + 2] not in (b"\0\0", b""):
+        end += 2
+    return block[start:end]
 
 
 def main():
@@ -158,14 +140,17 @@ def main():
     block = pe.resource(16)  # RT_VERSION
     check("version resource present", block is not None, True)
     if block:
-        fixed, strings, translations = version_info(block)
-        check("signature", fixed and hex(fixed[0]), hex(0xFEEF04BD))
+        at = block.find(struct.pack("<I", 0xFEEF04BD))
+        fixed = struct.unpack_from("<13I", block, at) if at >= 0 else None
         check("file version", fixed and (fixed[2] >> 16, fixed[2] & 0xFFFF, fixed[3] >> 16, fixed[3] & 0xFFFF),
               (1, 0, 0, 0))
         check("product version", fixed and (fixed[4], fixed[5]), (0x10000, 0))
         for key, value in EXPECTED_STRINGS.items():
-            check(key, strings.get(key), value)
-        check("language Chinese (Simplified), Unicode", translations, [0x804, 1200])
+            text = version_value(block, key)
+            check(key, text and text.decode("utf-16-le"), value)
+        translation = version_value(block, "Translation")
+        check("language Chinese (Simplified), Unicode", translation and struct.unpack("<2H", translation[:4]),
+              (0x804, 1200))
     check("manifest present", pe.resource(24) is not None, True)
     check("icon present", pe.resource(14) is not None, True)
     finish(path)

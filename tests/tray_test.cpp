@@ -68,6 +68,17 @@ TEST(IconRecord, AddThenBalloon32) {
   EXPECT_EQ(Field(b, 24, 128), Filled("Varnello v1.0", 128));
 }
 
+// Handles take the whole width of a pointer; the system's handles under
+// Wine are too small to show it.
+TEST(IconRecord, SixtyFourBitHandles) {
+  IconRecord r;
+  WriteAdd(r, 504, 0x1234567890ull, 0xABCDEF0123ull, u"tip");
+  Bytes b = EncodeAnsi(r, kAnsi64, kGbk).bytes;
+  EXPECT_EQ(Get(b, kAnsi64.hwnd, 8), 0x1234567890ull);
+  EXPECT_EQ(Get(b, kAnsi64.icon, 8), 0xABCDEF0123ull);
+  EXPECT_EQ(Get(EncodeWide(r, kWide64), kWide64.icon, 8), 0xABCDEF0123ull);
+}
+
 TEST(IconRecord, TextsFitTheirFieldsWithTheirNul) {
   IconRecord r;
   std::u16string tip(127, u'a'), info(255, u'b'), title(63, u'c');

@@ -154,6 +154,7 @@ TEST(TrayDecode, RealPointerMovesAreNoNotifications) {
   // number where a position would be.
   EXPECT_TRUE(IsIconNotification(true, 513, 0, 513, 0));
   EXPECT_TRUE(IsIconNotification(false, 516, 0, 300, 180));
+  EXPECT_TRUE(IsIconNotification(false, 513, 0, 513, 200)) << "the pointer in the column only";
 }
 
 }  // namespace

@@ -114,8 +114,7 @@ class PcProbe {
     return out;
   }
 
-  // What a reader finds: each child's name, its place on screen, and the
-  // child the object finds at its centre.
+  // What a reader finds: each child's name and its place on screen.
   static std::string Accessible(Pc& pc) {
     ComPtr<IAccessible> object;
     if (FAILED(AccessibleObjectFromWindow(pc.hwnd(), static_cast<DWORD>(OBJID_CLIENT), kIidAccessible,
@@ -133,12 +132,9 @@ class PcProbe {
       object->get_accName(id, name.Receive());
       long l = 0, t = 0, w = 0, h = 0;
       object->accLocation(&l, &t, &w, &h, id);
-      Variant found;
-      object->accHitTest(l + w / 2, t + h / 2, found.Receive());
-      const long hit = found.get().vt == VT_I4 ? found.get().lVal : -1;
       out += (child > 1 ? ", " : "") + std::string("{\"child\": ") + Number(child) + ", \"name\": " +
              JsonQuote(std::u16string(name.view().begin(), name.view().end())) + ", \"at\": [" + Number(l) +
-             ", " + Number(t) + ", " + Number(w) + ", " + Number(h) + "], \"hit\": " + Number(hit) + "}";
+             ", " + Number(t) + ", " + Number(w) + ", " + Number(h) + "]}";
     }
     return out + "]";
   }

@@ -33,6 +33,14 @@ BOOL WINAPI TrailW(DWORD message, PNOTIFYICONDATAW d) {
   return TRUE;
 }
 
+// Chooses the menu's last command with the keyboard once the menu shows.
+void CALLBACK ChooseLastCommand(HWND, UINT, UINT_PTR, DWORD) {
+  if (HWND menu = FindWindowW(L"#32768", nullptr)) {
+    PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+  }
+}
+
 // Notes the text of the program's message box in the trail, then presses OK.
 void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD) {
   HWND box = FindWindowW(L"#32770", nullptr);
@@ -126,6 +134,12 @@ const Scenario kScenarios[] = {
     {"close", kBefore, SW_SHOW, PostClose},
     {"endsession", kBefore, SW_SHOW,
      [](const ui::Pc& pc) { PostMessageW(pc.hwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF); }},
+    {"menu", kBefore, SW_SHOW,
+     [](const ui::Pc& pc) {
+       SetTimer(nullptr, 0, 200, ChooseLastCommand);
+       HWND hwnd = pc.hwnd();
+       FromAnotherThread([hwnd] { SendNotifyMessageW(hwnd, WM_MOUSEMOVE, MK_RBUTTON, WM_RBUTTONDOWN); });
+     }},
     // The load handler finishes after the first paint; "early" queues a
     // click and a close before the window has handled anything.
     {"late", kAfter, SW_SHOW,

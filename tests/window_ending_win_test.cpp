@@ -27,6 +27,11 @@ TEST(Ending, CloseRequestDeletesTheIconAndEnds) { ExpectEndedWithDelete("close")
 
 TEST(Ending, LogOffDeletesTheIconAndEnds) { ExpectEndedWithDelete("endsession"); }
 
+// Wine's notification area drops the icon of a window that is gone; the
+// system's keeps it until the pointer passes over it, so the end to end
+// run cannot see this one.
+TEST(Ending, MenuExitDeletesTheIconAndEnds) { ExpectEndedWithDelete("menu"); }
+
 // The program names the error in a message box, then ends with exit code
 // 1, the icon deleted on the way.
 void ExpectShownThenEnded(const std::string& how, const std::string& code) {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/dyn_calls_win.h"
 #include "base/utf.h"
 #include "tests/support/fake_survey.h"
 #include "tests/support/window_support_win.h"
@@ -187,20 +188,24 @@ TEST_F(ScreenReader, HitTestingAgreesWithTheWindow) {
     if (object->accHitTest(p.x, p.y, found.Receive()) != S_OK) return -1;
     return found.get().vt == VT_I4 ? found.get().lVal : found.get().vt == VT_DISPATCH ? 1000 : -2;
   };
-  // Through the object, in screen coordinates: a control and a result are
-  // children; the button face is the client area itself.
-  const ui::PixelRect face = ui::ToPixels(ui::kControls[ui::kImage12].twips, pc->dpi());
-  const ui::PixelRect label = ui::ToPixels(ui::kControls[ui::kJiance].twips, pc->dpi());
-  const POINT face_point{label.left + label.width / 2, (face.top + label.top) / 2};
-  struct Probe {
-    POINT at;
-    long child;
-  };
-  for (const Probe& p : std::vector<Probe>{{CentreOf(*pc, ui::kJiance), ui::ChildIdOf(ui::kJiance)},
-                                           {CentreOf(*pc, ui::kZhuban), ui::ChildIdOf(ui::kZhuban)},
-                                           {face_point, CHILDID_SELF}}) {
-    SCOPED_TRACE(std::to_string(p.at.x) + "," + std::to_string(p.at.y));
-    EXPECT_EQ(at(p.at.x, p.at.y), p.child);
+  // Through the object, in screen coordinates, at the system's density and
+  // after a move to a denser monitor: a control and a result are children
+  // where the window draws them; the button face is the client area itself.
+  const int system = pc->dpi();
+  for (int dpi : {144, system}) {
+    SCOPED_TRACE(dpi);
+    RECT place;
+    GetWindowRect(hwnd, &place);
+    SendMessageW(hwnd, base::kWmDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&place));
+    Pump();  // the window settles where the display puts it
+    const ui::PixelRect face = ui::ToPixels(ui::kControls[ui::kImage12].twips, dpi);
+    const ui::PixelRect label = ui::ToPixels(ui::kControls[ui::kJiance].twips, dpi);
+    const POINT face_point{label.left + label.width / 2, (face.top + label.top) / 2};
+    EXPECT_EQ(at(CentreOf(*pc, ui::kJiance).x, CentreOf(*pc, ui::kJiance).y), ui::ChildIdOf(ui::kJiance));
+    EXPECT_EQ(at(CentreOf(*pc, ui::kZhuban).x, CentreOf(*pc, ui::kZhuban).y), ui::ChildIdOf(ui::kZhuban));
+    EXPECT_EQ(at(face_point.x, face_point.y), CHILDID_SELF);
+    const long jiance = ui::ChildIdOf(ui::kJiance);
+    EXPECT_TRUE(Same(Read(object.get(), jiance).at, OnScreen(hwnd, ui::ChildRect(jiance, dpi))));
   }
   EXPECT_EQ(at(-5, 10), -1) << "outside the client area";
   const POINT start = CentreOf(*pc, ui::kJiance);

@@ -88,6 +88,7 @@ TEST_F(ScreenReader, ReadsTheWindowAndStartsASurveyLikeAClick) {
     EXPECT_TRUE(Same(before[i].at, OnScreen(hwnd, ui::ChildRect(before[i].child, pc->dpi()))));
     EXPECT_EQ(before[i].state & kInvisible, i == 2 ? kInvisible : 0) << "only the overlay hidden";
   }
+  // One of each kind: 系统, the overlay, 开始检测, Tessmor出品.
   EXPECT_EQ(before[1].role, ROLE_SYSTEM_STATICTEXT);
   EXPECT_EQ(before[1].state & STATE_SYSTEM_READONLY, STATE_SYSTEM_READONLY);
   EXPECT_EQ(before[2].role, ROLE_SYSTEM_GRAPHIC);
@@ -175,8 +176,8 @@ std::string NameAtPoint(HWND hwnd, int x, int y) {
   return Utf8(name.get());
 }
 
-// Points where the window's own hit-testing is known: the hand cursor shows
-// over exactly the three controls that act.
+// Points where the window's own hit-testing is known, and oleacc's search
+// by point that readers use to follow the mouse.
 TEST_F(ScreenReader, HitTestingAgreesWithTheWindow) {
   ASSERT_EQ(FreshWindow(), pc);
   ComPtr<IAccessible> object = ClientObject(hwnd);

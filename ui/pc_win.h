@@ -70,7 +70,6 @@ class Pc final : public AccessibleWindow {
   using ProbeFn = std::function<bool(Pc& pc, const COPYDATASTRUCT& data)>;
   void SetProbe(ProbeFn probe) { probe_ = std::move(probe); }
   // What the probe reads besides.
-  HWND frame1_window() const { return frame1_; }
   int art_dpi() const { return pictures_.art_dpi(); }
   HCURSOR hand_cursor() const { return hand_.get(); }
 

@@ -87,7 +87,6 @@ class PcProbe {
     RECT client = pc.ClientOnScreen();
     const tray::IconRecord& r = tray::CurrentIconRecord();
     out += "}, \"frame1\": " + std::string(pc.Frame1Visible() ? "true" : "false");
-    out += ", \"frame1_window\": " + std::string(IsWindowVisible(pc.frame1_window()) ? "true" : "false");
     out += ", \"jiance_colour\": " + Number(pc.JianceColour());
     out += ", \"visible\": " + std::string(IsWindowVisible(pc.hwnd()) ? "true" : "false");
     out += ", \"iconic\": " + std::string(IsIconic(pc.hwnd()) ? "true" : "false");
@@ -104,8 +103,7 @@ class PcProbe {
     out += ", \"window\": [" + Number(outer.left) + ", " + Number(outer.top) + ", " + Number(outer.right) + ", " +
            Number(outer.bottom) + "]";
     out += ", \"web_view\": " + std::string(pc.web_view() ? "true" : "false");
-    out += ", \"tray\": {\"cbSize\": " + Number(r.cbSize) + ", \"uFlags\": " + Number(r.uFlags) +
-           ", \"uID\": " + Number(r.uID) + ", \"hIcon\": " + Number(static_cast<long long>(r.hIcon != 0)) +
+    out += ", \"tray\": {\"hIcon\": " + Number(static_cast<long long>(r.hIcon != 0)) +
            ", \"tip\": " + JsonQuote(r.szTip) + ", \"info\": " + JsonQuote(r.szInfo) +
            ", \"title\": " + JsonQuote(r.szInfoTitle) + "}";
     out += ", \"started\": [";

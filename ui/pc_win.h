@@ -69,9 +69,6 @@ class Pc final : public AccessibleWindow {
   // WM_COPYDATA; the shipped program has none.
   using ProbeFn = std::function<bool(Pc& pc, const COPYDATASTRUCT& data)>;
   void SetProbe(ProbeFn probe) { probe_ = std::move(probe); }
-  // What the probe reads besides.
-  int art_dpi() const { return pictures_.art_dpi(); }
-  HCURSOR hand_cursor() const { return hand_.get(); }
 
   // A key message from the message loop, offered first to the announcement
   // view: true when the view took it, and it goes no further.

@@ -32,7 +32,6 @@ class PictureSet {
   // the DC can show; a picture that cannot be decoded is not drawn.
   void Draw(HDC dc, Picture picture, const PixelRect& where) const;
   // The density the loaded art was drawn for.
-  int art_dpi() const { return art_dpi_; }
 
  private:
   struct Entry {

@@ -14,7 +14,6 @@
 
 #include "base/dyn_calls_win.h"
 #include "base/utf.h"
-#include "base/win_handles_win.h"
 #include "survey/wmi_platform_win.h"
 #include "tray/tray_win.h"
 #include "ui/accessible_win.h"
@@ -59,18 +58,6 @@ class PacedPlatform final : public SurveyPlatform {
 
 std::string Number(long long n) { return std::to_string(n); }
 
-// Width and height of an icon or cursor; a two-colour one keeps both its
-// masks in one bitmap of twice the height.
-std::string IconSize(HICON icon) {
-  ICONINFO info{};
-  if (!icon || !GetIconInfo(icon, &info)) return "null";
-  const Bitmap colour(info.hbmColor), mask(info.hbmMask);
-  BITMAP b{};
-  GetObjectW(colour ? colour.get() : mask.get(), sizeof b, &b);
-  const long long height = colour ? b.bmHeight : b.bmHeight / 2;
-  return "[" + Number(b.bmWidth) + ", " + Number(height) + "]";
-}
-
 // What the probe reads and sets of the window.
 class PcProbe {
  public:
@@ -91,11 +78,6 @@ class PcProbe {
     out += ", \"visible\": " + std::string(IsWindowVisible(pc.hwnd()) ? "true" : "false");
     out += ", \"iconic\": " + std::string(IsIconic(pc.hwnd()) ? "true" : "false");
     out += ", \"dpi\": " + Number(pc.dpi());
-    out += ", \"art_dpi\": " + Number(pc.art_dpi());
-    out += ", \"cursor\": " + IconSize(pc.hand_cursor());
-    out += ", \"icons\": [" +
-           IconSize(reinterpret_cast<HICON>(SendMessageW(pc.hwnd(), WM_GETICON, ICON_BIG, 0))) + ", " +
-           IconSize(reinterpret_cast<HICON>(SendMessageW(pc.hwnd(), WM_GETICON, ICON_SMALL, 0))) + "]";
     out += ", \"client\": [" + Number(client.left) + ", " + Number(client.top) + ", " + Number(client.right) +
            ", " + Number(client.bottom) + "]";
     RECT outer;

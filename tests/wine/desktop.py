@@ -182,23 +182,6 @@ class Desktop:
                 ys.append(top + i // area.width)
         return (min(xs), min(ys), max(xs), max(ys)) if len(xs) > 5 else None
 
-    def balloon(self, img):
-        """The bounding box of a balloon's white pointing at the program's
-        icon from the side of the notification area away from the screen's
-        edge, or None."""
-        tray = self.tray()
-        icon = self.tray_icon(img, tray)
-        if not icon:
-            return None
-        left = min(max(icon[0] - 250, 0), self.WIDTH - 300)
-        top = tray[1] - 160 if tray[1] > self.HEIGHT // 2 else tray[3]
-        area = region(img, left, top, 300, 158)
-        white = [(i % 300, i // 300) for i, p in enumerate(area.getdata()) if p == (255, 255, 255)]
-        if len(white) < 3000:
-            return None
-        xs, ys = [x for x, _ in white], [y for _, y in white]
-        return (left + min(xs), top + min(ys), left + max(xs), top + max(ys))
-
     # --- screen and pointer -------------------------------------------------
 
     def screenshot(self, path):

@@ -27,18 +27,6 @@ def art(name, dpi):
     return asset(f"{os.path.splitext(name)[0]}_{dpi * 100 // 96}.gif")
 
 
-def strong_edges(img, step=96):
-    """Neighbouring pixels, across or down, whose brightness differs by at
-    least `step` of 255: crisp lettering has many, stretched lettering few,
-    since stretching spreads every edge over more pixels."""
-    grey = img.convert("L")
-    w, h = grey.size
-    v = list(grey.getdata())
-    across = sum(1 for y in range(h) for x in range(w - 1) if abs(v[y * w + x] - v[y * w + x + 1]) >= step)
-    down = sum(1 for y in range(h - 1) for x in range(w) if abs(v[y * w + x] - v[(y + 1) * w + x]) >= step)
-    return across + down
-
-
 def region(img, left, top, width, height):
     return img.crop((left, top, left + width, top + height))
 

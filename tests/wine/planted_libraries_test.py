@@ -14,7 +14,10 @@ would find the plant. ole32 is planted all the same and left to Wine's
 builtin-first order; the program's own load of it goes by full path like
 the others'.
 
-usage: planted_libraries_test.py PROBE_BUILD_EXE PROBE_CLIENT_EXE MARKER_DLL ICON_FILE
+The folder holds no icon.ico either: the notification area then shows the
+program's own icon.
+
+usage: planted_libraries_test.py PROBE_BUILD_EXE PROBE_CLIENT_EXE MARKER_DLL SCREENSHOT_DIR
 """
 import os
 import shutil
@@ -25,7 +28,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import Desktop  # noqa: E402
 import pixels  # noqa: E402
 
-exe, client_exe, marker_dll, icon_file = sys.argv[1:5]
+exe, client_exe, marker_dll, shots = sys.argv[1:5]
 check = pixels.Checks()
 PLANTED = ["oleacc", "ole32", "oleaut32", "shell32"]
 NATIVE_FIRST = ["oleacc", "oleaut32", "shell32"]
@@ -34,7 +37,6 @@ folder = tempfile.mkdtemp(prefix="varnello-planted-libraries-")
 marks = tempfile.mkdtemp(prefix="varnello-planted-marks-")
 program = os.path.join(folder, os.path.basename(exe))
 shutil.copy(exe, program)
-shutil.copy(icon_file, os.path.join(folder, "icon.ico"))
 for name in PLANTED:
     shutil.copy(marker_dll, os.path.join(folder, name + ".dll"))
 
@@ -53,6 +55,9 @@ with Desktop("plantedlibs") as d:
     if state:
         check.that("a reader is answered", len(state["accessible"]) > 0)
         check.that("the web view is there", state["web_view"])
+        check.equal("the icon added with the program's own picture", state["tray"]["hIcon"], 1)
+        img = pixels.load(d.screenshot(os.path.join(shots, "planted-noicon.png")))
+        check.that("the program's icon drawn in the notification area", d.tray_icon(img) is not None)
         start = next((c for c in state["accessible"] if "开始检测" in c["name"]), None)
         check.that("the start label is read", start is not None)
         if start:

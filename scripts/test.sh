@@ -68,7 +68,7 @@ for arch in i686 x86_64; do
   fi
   grep -E " bytes" "$build/$dir.log"
   python3 "$here/tests/check_xp.py" "$here/tests/xp_exports.txt" \
-    "$build/$dir/ui/Varnello v1.0.exe" "$build/$dir/survey/varnello-survey.exe"
+    --window "$build/$dir/ui/Varnello v1.0.exe" --console "$build/$dir/survey/varnello-survey.exe"
 done
 
 printf '\nall tests passed; 32-bit code ran %s\n' "$i386_mode"

@@ -31,11 +31,14 @@ step "native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 configure_build asan -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -Wno-maybe-uninitialized"
 ctest --test-dir "$build/asan" --output-on-failure -j "$jobs"
 
-step "fuzzing number reading and size texts for ${fuzz_seconds} s"
+step "fuzzing number reading, size texts and the picture readers for ${fuzz_seconds} s each"
 CC=clang CXX=clang++ configure_build fuzz -DVARNELLO_FUZZ=ON -DVARNELLO_BUILD_TESTS=OFF
-mkdir -p "$build/fuzz/corpus"
+mkdir -p "$build/fuzz/corpus-value" "$build/fuzz/corpus-pictures"
 "$build/fuzz/fuzz/fuzz_value" -max_total_time="$fuzz_seconds" -max_len=4096 -print_final_stats=1 \
-  "$build/fuzz/corpus" 2>&1 | tail -n 3
+  "$build/fuzz/corpus-value" 2>&1 | tail -n 3
+# Seeded with the art, so that the readers start from the formats they read.
+"$build/fuzz/fuzz/fuzz_pictures" -max_total_time="$fuzz_seconds" -max_len=65536 -print_final_stats=1 \
+  "$build/fuzz/corpus-pictures" "$here/assets" 2>&1 | tail -n 3
 
 # The same Windows tests for both architectures; the 32-bit ones under the
 # 32-bit Wine that setup.sh prepared (natively or emulated, as it says).

@@ -100,30 +100,12 @@ TEST(CaptionText, NullFailsWhereJoiningWouldNot) {
   EXPECT_EQ(Join({SurveyValue::Null(), u"型号:", SurveyValue()}, kChinese), u"型号:");
 }
 
-TEST(Arithmetic, NullPassesThroughEverything) {
-  const SurveyValue null = SurveyValue::Null();
-  EXPECT_TRUE(Sum(null, SurveyValue::Whole(1), kChinese)->is_null());
-  EXPECT_TRUE(Sum(T(u"not a number"), null, kChinese)->is_null());
-  EXPECT_TRUE(Quotient(null, SurveyValue::Whole(0), kChinese)->is_null());
-  EXPECT_TRUE(WholePart(null, kChinese)->is_null());
-  EXPECT_TRUE(RoundTwoDecimals(null, kChinese)->is_null());
-  EXPECT_TRUE(NumberOf(null, kChinese)->is_null());
-}
-
 TEST(Arithmetic, KindOfSums) {
   EXPECT_EQ(*Sum(SurveyValue(), SurveyValue::Whole(1), kChinese), SurveyValue::Whole(1));
   EXPECT_EQ(*Sum(SurveyValue::Whole(0), T(u"2"), kChinese), SurveyValue::Real(2));
   EXPECT_EQ(*Sum(SurveyValue::Whole(INT64_MAX), SurveyValue::Whole(1), kChinese),
             SurveyValue::Real(9223372036854775808.0));
   EXPECT_EQ(Sum(SurveyValue::Real(1.7e308), T(u"1.7e308"), kChinese).error().code, hr::kOverflow);
-}
-
-TEST(Arithmetic, QuotientAndWholePart) {
-  EXPECT_EQ(*Quotient(SurveyValue::Whole(1), SurveyValue::Whole(4), kChinese), SurveyValue::Real(0.25));
-  EXPECT_EQ(Quotient(SurveyValue::Whole(1), T(u"0"), kChinese).error().code, hr::kDivByZero);
-  EXPECT_EQ(*WholePart(SurveyValue::Real(-0.5), kChinese), SurveyValue::Real(-1));
-  EXPECT_EQ(*WholePart(SurveyValue::Whole(7), kChinese), SurveyValue::Whole(7));
-  EXPECT_EQ(RoundTwoDecimals(SurveyValue::Real(1e307), kChinese).error().code, hr::kOverflow);
 }
 
 // Property texts of any content get a defined result and never read out of

@@ -4,7 +4,6 @@
 #include <oleacc.h>
 
 #include <cstdio>
-#include <cstdint>
 #include <cwchar>
 #include <memory>
 #include <string>
@@ -52,29 +51,6 @@ void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD) {
   std::fprintf(g_trail, "message %s\n", ToUtf8(std::u16string(text, text + wcslen(text))).c_str());
   std::fflush(g_trail);
   PostMessageW(box, WM_COMMAND, IDOK, 0);
-}
-
-// A screen reader in a process of its own, as readers are: walks the window
-// of the test process, presses the start label and listens for the events.
-int Reader(HWND window) {
-  EventHook hook(window);
-  ComPtr<IAccessible> object = ClientObject(window);
-  std::fprintf(g_trail, "hook %d object %d\n", hook.ok() ? 1 : 0, object ? 1 : 0);
-  std::fflush(g_trail);
-  if (!object) return 6;
-  auto print = [](const char* when, const std::vector<Node>& nodes) {
-    for (const Node& n : nodes)
-      std::fprintf(g_trail, "%s %ld %ld %ld %s|%s\n", when, n.child, n.role, n.state, n.name.c_str(), n.value.c_str());
-  };
-  print("before", Walk(object.get()));
-  VARIANT start = ChildVar(ui::ChildIdOf(ui::kJiance));
-  std::fprintf(g_trail, "action %08lx\n", static_cast<unsigned long>(object->accDoDefaultAction(start)));
-  std::fflush(g_trail);
-  const LONG overlay = ui::ChildIdOf(ui::kFrame1);
-  for (int i = 0; i < 100 && IndexOf(EVENT_OBJECT_HIDE, overlay) < 0; ++i) Pump();
-  for (const Event& e : g_events) std::fprintf(g_trail, "event %lx %ld\n", e.event, e.child);
-  print("after", Walk(object.get()));
-  return 0;
 }
 
 // Holds the window's object while the window goes, then calls it.
@@ -181,8 +157,6 @@ int Child(const std::string& how, const char* trail_path) {
   g_trail = std::fopen(trail_path, "w");
   if (!g_trail) return 4;
   tray::SetShellForTesting(TrailA, TrailW);
-  if (how.rfind("reader-", 0) == 0)
-    return Reader(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::stoull(how.substr(7)))));
   if (how == "gone") return Gone();
   const Scenario* scenario = nullptr;
   for (const Scenario& s : kScenarios)

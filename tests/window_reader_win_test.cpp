@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <oleacc.h>
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -216,38 +215,6 @@ TEST_F(ScreenReader, HitTestingAgreesWithTheWindow) {
   EXPECT_EQ(NameAtPoint(hwnd, result.x, result.y), "检测中……") << "the overlay over the results";
   EXPECT_TRUE(pc->SetFrame1Visible(false).ok());
   ShowWindow(hwnd, SW_HIDE);
-}
-
-TEST_F(ScreenReader, AReaderInAnotherProcess) {
-  ASSERT_EQ(FreshWindow(), pc);
-  Ending e = RunChild("reader-" + std::to_string(reinterpret_cast<std::uintptr_t>(pc->hwnd())));
-  ASSERT_EQ(e.exit_code, 0u);
-  ASSERT_FALSE(e.trail.empty());
-  EXPECT_EQ(e.trail[0], "hook 1 object 1");
-  std::vector<std::string> names;
-  std::string action, cpuz;
-  int shows = 0, hides = 0, values = 0;
-  for (const std::string& line : e.trail) {
-    if (line.rfind("before ", 0) == 0) {
-      const std::size_t from = line.find_first_not_of("0123456789 -", 7);
-      names.push_back(line.substr(from, line.find('|') - from));
-    }
-    if (line.rfind("action ", 0) == 0) action = line.substr(7);
-    if (line.rfind("after 6 ", 0) == 0) cpuz = line.substr(line.find('|') + 1);
-    const std::string overlay = " " + std::to_string(ui::ChildIdOf(ui::kFrame1));
-    if (line == "event 8002" + overlay) ++shows;
-    if (line == "event 8003" + overlay) ++hides;
-    if (line.rfind("event 800e ", 0) == 0) ++values;
-  }
-  ASSERT_GE(names.size(), kReadingOrder.size());
-  for (std::size_t i = 0; i < kReadingOrder.size(); ++i) EXPECT_EQ(names[i], kReadingOrder[i]);
-  EXPECT_EQ(action, "00000000");
-  EXPECT_EQ(cpuz, ToUtf8(pc->Caption(ui::kCpuz)));
-  EXPECT_EQ(cpuz, "Intel(R) Core(TM)2 Duo CPU     E7500  @ 2.93GHz");
-  EXPECT_EQ(shows, 1);
-  EXPECT_EQ(hides, 1);
-  EXPECT_EQ(values, 9);
-  ShowWindow(pc->hwnd(), SW_HIDE);
 }
 
 TEST_F(ScreenReader, AnObjectHeldPastItsWindowAnswersDisconnected) {

@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <downloadmgr.h>
 #include <exdispid.h>
-#include <mshtmdid.h>
 #include <mshtmhst.h>
 
 #include <cstring>
@@ -14,8 +13,6 @@
 #include <gtest/gtest.h>
 
 #include "base/com_win.h"
-#include "base/density_win.h"
-#include "base/dyn_calls_win.h"
 #include "base/utf.h"
 #include "ui/web_view_win.h"
 
@@ -44,16 +41,6 @@ TEST(WebHost, KeepsThePageToItself) {
   ComPtr<IUnknown> host = ui::MakeWebHostForTesting(nullptr);
   auto dispatch = host.As<IDispatch>(IID_IDispatch);
   ASSERT_TRUE(dispatch.ok());
-
-  VARIANT control;
-  VariantInit(&control);
-  ASSERT_EQ(Invoke(dispatch->get(), DISPID_AMBIENT_DLCONTROL, {}, &control), S_OK);
-  ASSERT_EQ(control.vt, VT_I4);
-  const DWORD flags = static_cast<DWORD>(control.lVal);
-  EXPECT_TRUE(flags & DLCTL_NO_RUNACTIVEXCTLS);
-  EXPECT_TRUE(flags & DLCTL_NO_DLACTIVEXCTLS);
-  EXPECT_TRUE(flags & DLCTL_NO_JAVA);
-  EXPECT_TRUE(flags & DLCTL_DLIMAGES) << "the page's own pictures still load";
 
   VARIANT_BOOL cancel = VARIANT_FALSE;
   // NewWindow2(ppDisp, Cancel), arguments last to first.
@@ -215,16 +202,8 @@ TEST(AnnouncementStrip, TheBrowsersEventsDecidedByTheStripsRules) {
 // Told that its host is aware of densities, the browser scales the page by
 // the system's; the zoom makes up what the window's differs from it, once
 // the document is there and after each change of density.
-TEST(AnnouncementStrip, ThePageAtTheWindowsDensityWithoutScrollbars) {
+TEST(AnnouncementStrip, ThePageAtTheWindowsDensity) {
   Strip strip(kPage);
-  auto ui_handler = strip.host.As<IDocHostUIHandler>(IID_IDocHostUIHandler);
-  ASSERT_TRUE(ui_handler.ok());
-  DOCHOSTUIINFO info{};
-  info.cbSize = sizeof info;
-  ASSERT_EQ((*ui_handler)->GetHostInfo(&info), S_OK);
-  EXPECT_TRUE(info.dwFlags & DOCHOSTUIFLAG_DPI_AWARE);
-  EXPECT_TRUE(info.dwFlags & DOCHOSTUIFLAG_SCROLL_NO);
-
   ui::SetWebHostDpiForTesting(strip.host.get(), 144, 96);  // on a monitor denser than the system
   strip.browser.BeforeNavigate(kPage);
   EXPECT_EQ(strip.zooms, std::vector<int>{}) << "nothing to zoom while loading";
@@ -232,25 +211,6 @@ TEST(AnnouncementStrip, ThePageAtTheWindowsDensityWithoutScrollbars) {
   EXPECT_EQ(strip.zooms, std::vector<int>{150});
   ui::SetWebHostDpiForTesting(strip.host.get(), 120, 120);  // moved to one of the system's density
   EXPECT_EQ(strip.zooms, (std::vector<int>{150, 100})) << "the system's scale is the browser's own";
-}
-
-std::vector<std::vector<long>> g_features;
-HRESULT WINAPI RecordFeature(int feature, DWORD flags, BOOL enable) {
-  g_features.push_back({feature, static_cast<long>(flags), enable});
-  return S_OK;
-}
-
-TEST(AnnouncementStrip, NavigatingMakesNoSound) {
-  g_features.clear();
-  base::Dyn().CoInternetSetFeatureEnabled.Set(RecordFeature);
-  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
-  const RECT r{0, 0, 100, 20};
-  // With or without a browser control to show.
-  (void)ui::WebView::Create(parent, r, base::kDefaultDpi);
-  base::Dyn().CoInternetSetFeatureEnabled.Reset();
-  DestroyWindow(parent);
-  EXPECT_EQ(g_features, (std::vector<std::vector<long>>{
-                            {FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, TRUE}}));
 }
 
 // The browser's active object as documented: it offers each key to its

@@ -137,17 +137,6 @@ TEST_F(IconNotifications, RightPressOpensThePopupMenuEvenWhenHidden) {
   EXPECT_FALSE(IsWindowVisible(hwnd)) << "closing the menu chose nothing";
 }
 
-// A fixed frame that minimises, without a menu bar, under the program's title.
-TEST_F(Window, FrameAndTitle) {
-  EXPECT_EQ(GetMenu(pc->hwnd()), nullptr);
-  const LONG style = GetWindowLongW(pc->hwnd(), GWL_STYLE);
-  EXPECT_TRUE(style & WS_MINIMIZEBOX);
-  EXPECT_FALSE(style & WS_THICKFRAME);
-  wchar_t title[64];
-  GetWindowTextW(pc->hwnd(), title, 64);
-  EXPECT_STREQ(title, L"Varnello v1.0");
-}
-
 // A management service that takes its time, as the real one's first start
 // does; while the first survey waits for it, the user clicks the start
 // label and the credit link.

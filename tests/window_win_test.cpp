@@ -37,6 +37,7 @@ TEST_F(TrayOperations, LoadAddsTheIconThenGreets) {
   EXPECT_FALSE(add.wide);  // the tip is ASCII: the ANSI record in every code page
   EXPECT_EQ(add.size, static_cast<DWORD>(NOTIFYICONDATAA_V2_SIZE));
   EXPECT_NE(add.icon, 0u) << "icon.ico lies beside the test";
+  EXPECT_NE(add.icon, static_cast<std::uintptr_t>(GetClassLongPtrW(hwnd, GCLP_HICONSM))) << "not the stand-in";
 
   EXPECT_EQ(hello.message, static_cast<DWORD>(NIM_MODIFY));
   EXPECT_EQ(hello.flags, 16u);

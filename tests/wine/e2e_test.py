@@ -3,7 +3,18 @@
 an explorer desktop under Xvfb and wine64, clicked and hovered with xdotool,
 photographed, and read through the test build's probe.
 
-usage: e2e_test.py PROBE_BUILD_EXE PROBE_CLIENT_EXE KEEP_DESKTOP_EXE SURVEY_EXE ICON_FILE HOME_HOST SCREENSHOT_DIR
+It runs as from a downloads folder that holds no icon.ico (the notification
+area then shows the program's own icon) but marker libraries named as the
+system libraries the program loads on first call: oleacc, ole32, oleaut32,
+shell32. None may load, at start, in a survey, on a reader's request or on
+the way out; a marker that loads leaves a file behind. Wine prefers its
+builtin libraries wherever a library is found; told to try native ones
+first for a name, it searches as Windows does, the program's folder first.
+Not for ole32, which Windows takes from its KnownDLLs whoever asks but
+Wine's own imm32 asks for by name while the window is made, before any code
+of the program's could choose: it stays builtin-first.
+
+usage: e2e_test.py PROBE_BUILD_EXE PROBE_CLIENT_EXE KEEP_DESKTOP_EXE SURVEY_EXE MARKER_DLL HOME_HOST SCREENSHOT_DIR
 """
 import json
 import os
@@ -17,7 +28,7 @@ from desktop import Desktop  # noqa: E402
 import pixels  # noqa: E402
 from pixels import count, region  # noqa: E402
 
-exe, client_exe, keep_exe, survey_exe, icon_file, home_host, shots = sys.argv[1:8]
+exe, client_exe, keep_exe, survey_exe, marker_dll, home_host, shots = sys.argv[1:8]
 os.makedirs(shots, exist_ok=True)
 check = pixels.Checks()
 P3 = pixels.asset("p3_progress.jpg")
@@ -36,9 +47,10 @@ def state_when(d, ok):
     return test
 
 
-folder = tempfile.mkdtemp(prefix="varnello-e2e-")
+folder, marks = tempfile.mkdtemp(prefix="varnello-e2e-"), tempfile.mkdtemp(prefix="varnello-marks-")
 shutil.copy(exe, folder)
-shutil.copy(icon_file, os.path.join(folder, "icon.ico"))
+for name in ["oleacc", "ole32", "oleaut32", "shell32"]:
+    shutil.copy(marker_dll, os.path.join(folder, name + ".dll"))
 with Desktop("e2e") as d:
     # What the console survey finds on the same machine, run before the
     # explorer desktop starts: beside it, a console program waits for a
@@ -47,6 +59,8 @@ with Desktop("e2e") as d:
     # A second's pause before each connection to the service keeps the
     # survey on screen long enough to be photographed.
     d.env["VARNELLO_PROBE_SURVEY_PAUSE_MS"] = "1000"
+    d.env["WINEDLLOVERRIDES"] += ";oleacc,oleaut32,shell32=n,b"
+    d.env["VARNELLO_MARKER_DIR"] = "Z:" + marks.replace("/", "\\")
     d.start(os.path.join(folder, os.path.basename(exe)), client_exe, keep_exe)
     state = check.poll("welcome balloon sent", state_when(d, lambda s: s["tray"]["info"] == "欢迎使用Varnello"), 120)
     if state is None:
@@ -54,8 +68,12 @@ with Desktop("e2e") as d:
     cx, cy = state["client"][:2]
     check.equal("visible after start", (state["visible"], state["frame1"]), (True, False))
     check.equal("tooltip and balloon", (state["tray"]["tip"], state["tray"]["title"]), ("Varnello v1.0", "提示"))
+    check.equal("the icon added with the program's own picture", state["tray"]["hIcon"], 1)
+    check.that("the web view is there", state["web_view"])
+    # Each dump reads the window through its accessible object, as a reader does.
+    check.that("a reader is answered", any("开始检测" in c["name"] for c in state["accessible"]))
     img = shot(d, "e2e-start.png")
-    check.that("icon in the notification area", d.tray_icon(img) is not None)
+    check.that("the program's icon in the notification area", d.tray_icon(img) is not None)
     check.that("window on screen", count(region(img, cx + 56, cy + 120, 65, 17), pixels.red) > 20)
 
     # The start label's hover colour, back to dark grey over the background.
@@ -119,5 +137,7 @@ with Desktop("e2e") as d:
         check.that("the icon is removed", d.tray_icon(shot(d, "e2e-ended.png")) is None)
         check.that("while the notification area stays", d.tray() is not None)
 
+check.equal("no planted library was loaded", sorted(os.listdir(marks)), [])
 shutil.rmtree(folder, ignore_errors=True)
+shutil.rmtree(marks, ignore_errors=True)
 check.finish("end to end")

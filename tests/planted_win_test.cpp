@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -19,12 +20,7 @@
 namespace varnello {
 namespace {
 
-const wchar_t* const kPlanted[] = {L"explorer.exe", L"regsvr32.exe", L"sc.exe", L"net.exe"};
-const wchar_t kPlantedLibrary[] = L"varnello-marker.dll";
-
-// The survey's three commands, as the survey runs them.
-const wchar_t* const kCommands[] = {L"%comspec% /c regsvr32 /s scrrun.dll", L"%comspec% /c sc config winmgmt start= auto",
-                                    L"%comspec% /c net start winmgmt"};
+namespace fs = std::filesystem;
 
 class QuietDisplay final : public SurveyDisplay {
  public:
@@ -34,19 +30,19 @@ class QuietDisplay final : public SurveyDisplay {
 };
 
 // In the copy beside the planted programs, started from the planted folder:
-// what the program does at start, a survey, and the home page command.
+// what the program does at start, a survey, the survey's commands again,
+// waited for, to see which program answered, and the home page command.
 int Child(const wchar_t* report_path) {
   ui::LimitSearchPaths();
   FILE* report = _wfopen(report_path, L"w");
-  if (!report) return 4;
-  std::fprintf(report, "library %d\n", LoadLibraryW(kPlantedLibrary) != nullptr);
-  if (FAILED(OleInitialize(nullptr))) return 5;
+  if (!report || FAILED(OleInitialize(nullptr))) return 4;
+  std::fprintf(report, "library %d\n", LoadLibraryW(L"varnello-marker.dll") != nullptr);
   QuietDisplay display;
   WmiPlatform platform;
   (void)RunSurvey(display, platform);
-  // The same commands again, waited for, to see which program answered.
   if (auto shell = CreateFromProgId(L"wscript.shell")) {
-    for (const wchar_t* command : kCommands) {
+    for (const wchar_t* command : {L"%comspec% /c regsvr32 /s scrrun.dll", L"%comspec% /c sc config winmgmt start= auto",
+                                   L"%comspec% /c net start winmgmt"}) {
       std::vector<Variant> args;
       args.emplace_back(command);
       args.push_back(Variant::Int(0));
@@ -55,7 +51,7 @@ int Child(const wchar_t* report_path) {
       std::fprintf(report, "exit %ld\n", code && code->get().vt == VT_I4 ? static_cast<long>(code->get().lVal) : -1L);
     }
   }
-  const Status home = ui::StartInWindowsFolder(Wide(ui::HomePageCommand()), ui::kMinimizedFocus);
+  const bool home = ui::StartInWindowsFolder(Wide(ui::HomePageCommand()), ui::kMinimizedFocus).ok();
   std::fprintf(report, "explorer %s\n", home ? "started" : "failed");
   std::fclose(report);
   OleUninitialize();
@@ -63,41 +59,31 @@ int Child(const wchar_t* report_path) {
 }
 
 // An empty folder of that name in the temporary folder.
-std::wstring TempFolder(const wchar_t* name) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / name;
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directory(folder);
-  return folder.wstring();
-}
-
-std::vector<std::string> FilesIn(const std::wstring& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  return names;
+fs::path TempFolder(const wchar_t* name) {
+  const fs::path folder = fs::temp_directory_path() / name;
+  fs::remove_all(folder);
+  fs::create_directory(folder);
+  return folder;
 }
 
 TEST(PlantedPrograms, NeverRunTheSystemsOwnDo) {
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring here(self);
-  here = here.substr(0, here.find_last_of(L'\\'));
-  const std::wstring marker = here + L"\\marker.exe";
-  ASSERT_NE(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES) << "marker.exe beside the test";
+  const fs::path marker = fs::path(self).parent_path() / L"marker.exe";
+  ASSERT_TRUE(fs::exists(marker)) << "marker.exe beside the test";
 
   // A downloads folder with the program and the plants, and a current
   // folder holding plants too.
-  const std::wstring app = TempFolder(L"varnello-planted-app"), current = TempFolder(L"varnello-planted-cwd"),
-                     marks = TempFolder(L"varnello-planted-marks");
-  const std::wstring program = app + L"\\planted_tests.exe";
-  ASSERT_TRUE(CopyFileW(self, program.c_str(), FALSE));
-  for (const wchar_t* name : kPlanted)
-    for (const std::wstring& folder : {app, current})
-      ASSERT_TRUE(CopyFileW(marker.c_str(), (folder + L"\\" + name).c_str(), FALSE));
-  ASSERT_TRUE(CopyFileW(marker.c_str(), (current + L"\\" + kPlantedLibrary).c_str(), FALSE));
+  const fs::path app = TempFolder(L"varnello-planted-app"), current = TempFolder(L"varnello-planted-cwd"),
+                 marks = TempFolder(L"varnello-planted-marks");
+  const fs::path program = app / L"planted_tests.exe", report = marks.wstring() + L"-report.txt";
+  fs::copy_file(self, program);
+  for (const wchar_t* name : {L"explorer.exe", L"regsvr32.exe", L"sc.exe", L"net.exe"})
+    for (const fs::path& folder : {app, current}) fs::copy_file(marker, folder / name);
+  fs::copy_file(marker, current / L"varnello-marker.dll");
   SetEnvironmentVariableW(L"VARNELLO_MARKER_DIR", marks.c_str());
 
-  const std::wstring report = marks + L"-report.txt";
-  std::wstring line = L"\"" + program + L"\" --child \"" + report + L"\"";
+  std::wstring line = L"\"" + program.wstring() + L"\" --child \"" + report.wstring() + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
@@ -112,25 +98,20 @@ TEST(PlantedPrograms, NeverRunTheSystemsOwnDo) {
   ASSERT_TRUE(ended) << "the child did not end in time";
   EXPECT_EQ(code, 0u);
 
-  EXPECT_EQ(FilesIn(marks), std::vector<std::string>{}) << "planted programs that ran";
+  EXPECT_TRUE(fs::is_empty(marks)) << "a planted program ran";
   std::vector<std::string> lines;
-  if (FILE* f = _wfopen(report.c_str(), L"r")) {
-    char buf[128];
-    while (std::fgets(buf, sizeof buf, f)) lines.emplace_back(buf, strcspn(buf, "\n"));
-    std::fclose(f);
-  }
-  DeleteFileW(report.c_str());
+  std::ifstream in(report);
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  in.close();
+  fs::remove(report);
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[0], "library 0") << "a library in the current folder was loaded";
   // The system's programs answered: regsvr32 succeeds; sc and net are
   // neither the plant (77) nor missing (9009). (Wine's sc knows no "config"
   // and fails; its net fails on a service already started.)
   EXPECT_EQ(lines[1], "exit 0");
-  for (int i : {2, 3}) {
-    EXPECT_NE(lines[i], "exit 77");
-    EXPECT_NE(lines[i], "exit 9009");
-    EXPECT_NE(lines[i], "exit -1");
-  }
+  for (int i : {2, 3})
+    for (const char* wrong : {"exit 77", "exit 9009", "exit -1"}) EXPECT_NE(lines[i], wrong);
   EXPECT_EQ(lines[4], "explorer started");
 }
 

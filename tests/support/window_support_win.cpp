@@ -12,31 +12,25 @@ namespace varnello {
 
 std::vector<NotifyCall> g_notify;
 
-static std::string FromAnsi(const char* s, std::size_t max) {
-  std::size_t n = strnlen(s, max);
-  int wn = MultiByteToWideChar(CP_ACP, 0, s, static_cast<int>(n), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(wn), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, s, static_cast<int>(n), w.data(), wn);
+static std::string Text(const char* s, std::size_t max) {
+  const int n = static_cast<int>(strnlen(s, max));
+  std::wstring w(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, s, n, nullptr, 0)), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, s, n, w.data(), static_cast<int>(w.size()));
   return ToUtf8(std::u16string(w.begin(), w.end()));
 }
 
-static std::string FromWide(const wchar_t* s, std::size_t max) {
-  return ToUtf8(std::u16string(s, s + wcsnlen(s, max)));
-}
+static std::string Text(const wchar_t* s, std::size_t max) { return ToUtf8(std::u16string(s, s + wcsnlen(s, max))); }
 
-BOOL WINAPI RecordA(DWORD message, PNOTIFYICONDATAA d) {
-  g_notify.push_back({message, false, d->uFlags, d->uID, d->uCallbackMessage,
+template <class Record>
+static BOOL Note(DWORD message, const Record* d) {
+  g_notify.push_back({message, sizeof d->szTip[0] == 2, d->uFlags, d->uID, d->uCallbackMessage,
                       reinterpret_cast<std::uintptr_t>(d->hWnd), reinterpret_cast<std::uintptr_t>(d->hIcon),
-                      FromAnsi(d->szTip, 128), FromAnsi(d->szInfo, 256), FromAnsi(d->szInfoTitle, 64), d->cbSize});
+                      Text(d->szTip, 128), Text(d->szInfo, 256), Text(d->szInfoTitle, 64), d->cbSize});
   return TRUE;
 }
 
-BOOL WINAPI RecordW(DWORD message, PNOTIFYICONDATAW d) {
-  g_notify.push_back({message, true, d->uFlags, d->uID, d->uCallbackMessage,
-                      reinterpret_cast<std::uintptr_t>(d->hWnd), reinterpret_cast<std::uintptr_t>(d->hIcon),
-                      FromWide(d->szTip, 128), FromWide(d->szInfo, 256), FromWide(d->szInfoTitle, 64), d->cbSize});
-  return TRUE;
-}
+BOOL WINAPI RecordA(DWORD message, PNOTIFYICONDATAA d) { return Note(message, d); }
+BOOL WINAPI RecordW(DWORD message, PNOTIFYICONDATAW d) { return Note(message, d); }
 
 void Pump() {
   MSG m;
@@ -49,8 +43,6 @@ void Pump() {
   }
 }
 
-// Runs `work` on a thread of its own, as the shell would, handling this
-// thread's messages until it is done.
 static DWORD WINAPI RunJob(void* p) {
   std::unique_ptr<std::function<void()>> job(static_cast<std::function<void()>*>(p));
   (*job)();
@@ -66,9 +58,8 @@ void FromAnotherThread(std::function<void()> work) {
   Pump();
 }
 
-int g_started = 0;  // home page commands started
-int g_surveys = 0;  // surveys run
-// What the window's surveys run against; unset, a service that answers nothing.
+int g_started = 0;
+int g_surveys = 0;
 std::function<std::unique_ptr<SurveyPlatform>()> g_platform;
 
 std::vector<FilterCall> g_filter;
@@ -185,7 +176,6 @@ Node Read(IAccessible* object, long child) {
   return n;
 }
 
-// The children, through oleacc's AccessibleChildren as readers walk a tree.
 std::vector<Node> Walk(IAccessible* object) {
   std::vector<Node> nodes;
   long count = 0;

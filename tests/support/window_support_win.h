@@ -47,8 +47,7 @@ extern std::vector<FilterCall> g_filter;
 BOOL WINAPI RecordWindowFilter(HWND window, UINT message, DWORD action, void*);
 BOOL WINAPI RecordProcessFilter(UINT message, DWORD action);
 
-// What the shell and the message filter were handed while the one window
-// was made and loaded.
+// What they were handed while the one window was made and loaded.
 extern std::vector<NotifyCall> g_load_notify;
 extern std::vector<FilterCall> g_load_filter;
 
@@ -84,9 +83,8 @@ extern std::function<std::unique_ptr<SurveyPlatform>()> g_platform;
 // One window for the whole test program, as in the program itself.
 ui::Pc* Window();
 
-// The one window as each test finds it: every result empty, no overlay,
-// the start label dark grey, hidden, its surveys against a service that
-// answers nothing.
+// The one window as each test finds it: every result empty, no overlay, the
+// start label dark grey, hidden, its surveys against a service that answers nothing.
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -99,8 +97,8 @@ class WindowTest : public ::testing::Test {
 POINT CentreOf(const ui::Pc& pc, int control);
 
 // Presses and releases the left button at each client point in turn,
-// through the system's input queue as a user's hand would: two at one place
-// in quick succession make a double-click.
+// through the system's input queue as a user's hand would (two at one place
+// in quick succession make a double-click); then, handles them.
 void QueueClicks(HWND hwnd, std::vector<POINT> points);
 void ClickThroughInput(HWND hwnd, std::vector<POINT> points);
 // Which cursor the window sets with the pointer at a client point.

@@ -50,15 +50,8 @@ class Desktop:
             ["Xvfb", "-displayfd", str(write), "-screen", "0", f"{self.WIDTH}x{self.HEIGHT}x24", "-nolisten", "tcp"],
             pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
-        number = b""
-        deadline = time.time() + 20
-        while not number.endswith(b"\n") and time.time() < deadline:
-            chunk = os.read(read, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read)
-        self.env["DISPLAY"] = ":" + number.decode().strip()
+        with os.fdopen(read) as display:  # written once the server is up; empty if it failed
+            self.env["DISPLAY"] = ":" + display.readline().strip()
         self.program = None
         self.keeper = None
         self.probe_exe = None
@@ -122,22 +115,22 @@ class Desktop:
 
     # --- the probe ---------------------------------------------------------
 
-    def probe(self, *args, timeout=20):
-        """Sends one probe command; False when it was not handled in time
-        (while the desktop starts up, a Wine process may wait for it)."""
-        args = [a if a.isascii() else "hex:" + a.encode("utf-8").hex() for a in args]
+    def _client(self, *args, timeout=20):
+        """The probe client's run, or None when it did not end in time (while
+        the desktop starts up, a Wine process may wait for it)."""
         try:
-            r = self.wine(self.probe_exe, "--desktop", self.name, *args, timeout=timeout)
+            return self.wine(self.probe_exe, "--desktop", self.name, *args, timeout=timeout)
         except subprocess.TimeoutExpired:
-            return False
-        return r.returncode == 0
+            return None
+
+    def probe(self, *args, timeout=20):
+        """Sends one probe command; whether it was handled."""
+        r = self._client(*args, timeout=timeout)
+        return r is not None and r.returncode == 0
 
     def window_exists(self):
-        try:
-            r = self.wine(self.probe_exe, "--desktop", self.name, "none", timeout=20)
-        except subprocess.TimeoutExpired:
-            return True  # something still answers slowly
-        return b"no Varnello window" not in r.stderr and b"no desktop" not in r.stderr
+        r = self._client("none")
+        return r is None or (b"no Varnello window" not in r.stderr and b"no desktop" not in r.stderr)
 
     def dump(self, timeout=60):
         """The window's state, or None when it does not answer in time."""
@@ -160,12 +153,9 @@ class Desktop:
         Wine 10 (on a desktop not named "shell", the only one it gives a
         taskbar, where it shows no balloons) in a small window of its own
         at the top left. None while there is none."""
-        try:
-            r = self.wine(self.probe_exe, "--desktop", self.name, "tray", timeout=20)
-        except subprocess.TimeoutExpired:
-            return None
-        fields = r.stdout.split()
-        return tuple(int(f) for f in fields) if r.returncode == 0 and len(fields) == 4 else None
+        r = self._client("tray")
+        fields = r.stdout.split() if r and r.returncode == 0 else []
+        return tuple(int(f) for f in fields) if len(fields) == 4 else None
 
     def tray_icon(self, img, tray=None):
         """The bounding box of the program icon's green in the notification

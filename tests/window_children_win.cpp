@@ -20,13 +20,8 @@ namespace {
 // as it happens: the process ends inside the handler.
 FILE* g_trail = nullptr;
 
-BOOL WINAPI TrailA(DWORD message, PNOTIFYICONDATAA d) {
-  std::fprintf(g_trail, "%lu %u %u %p\n", message, d->uFlags, d->uID, static_cast<void*>(d->hWnd));
-  std::fflush(g_trail);
-  return TRUE;
-}
-
-BOOL WINAPI TrailW(DWORD message, PNOTIFYICONDATAW d) {
+template <class Record>
+BOOL WINAPI Trail(DWORD message, Record* d) {
   std::fprintf(g_trail, "%lu %u %u %p\n", message, d->uFlags, d->uID, static_cast<void*>(d->hWnd));
   std::fflush(g_trail);
   return TRUE;
@@ -156,7 +151,7 @@ const Scenario kScenarios[] = {
 int Child(const std::string& how, const char* trail_path) {
   g_trail = std::fopen(trail_path, "w");
   if (!g_trail) return 4;
-  tray::SetShellForTesting(TrailA, TrailW);
+  tray::SetShellForTesting(Trail<NOTIFYICONDATAA>, Trail<NOTIFYICONDATAW>);
   if (how == "gone") return Gone();
   const Scenario* scenario = nullptr;
   for (const Scenario& s : kScenarios)

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -28,23 +29,18 @@ TEST_F(TrayOperations, LoadAddsTheIconThenGreets) {
   ASSERT_EQ(g_load_notify.size(), 2u);
   const NotifyCall& add = g_load_notify[0];
   const NotifyCall& hello = g_load_notify[1];
-  EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
-  EXPECT_EQ(add.flags, 7u);
-  EXPECT_EQ(add.id, 1u);
-  EXPECT_EQ(add.callback, static_cast<UINT>(WM_MOUSEMOVE));
-  EXPECT_EQ(add.window, reinterpret_cast<std::uintptr_t>(pc->hwnd()));
-  EXPECT_EQ(add.tip, "Varnello v1.0");
+  EXPECT_EQ(std::tie(add.message, add.flags, add.id, add.callback, add.window, add.tip),
+            std::make_tuple(static_cast<DWORD>(NIM_ADD), 7u, 1u, static_cast<UINT>(WM_MOUSEMOVE),
+                            reinterpret_cast<std::uintptr_t>(hwnd), std::string("Varnello v1.0")));
   EXPECT_FALSE(add.wide);  // the tip is ASCII: the ANSI record in every code page
   EXPECT_EQ(add.size, static_cast<DWORD>(NOTIFYICONDATAA_V2_SIZE));
   EXPECT_NE(add.icon, 0u) << "icon.ico lies beside the test";
   EXPECT_NE(add.icon, static_cast<std::uintptr_t>(GetClassLongPtrW(hwnd, GCLP_HICONSM))) << "not the stand-in";
 
-  EXPECT_EQ(hello.message, static_cast<DWORD>(NIM_MODIFY));
-  EXPECT_EQ(hello.flags, 16u);
-  EXPECT_EQ(hello.info, "欢迎使用Varnello");
-  EXPECT_EQ(hello.title, "提示");
-  EXPECT_EQ(hello.tip, "Varnello v1.0");  // left as the add set it
-  EXPECT_EQ(hello.icon, add.icon);
+  // The tip and the icon left as the add set them.
+  EXPECT_EQ(std::tie(hello.message, hello.flags, hello.info, hello.title, hello.tip, hello.icon),
+            std::make_tuple(static_cast<DWORD>(NIM_MODIFY), 16u, std::string("欢迎使用Varnello"), std::string("提示"),
+                            add.tip, add.icon));
   // Chinese goes through the ANSI record where the code page holds it, and
   // through the wide one where it would be garbled.
   EXPECT_EQ(hello.wide, !AnsiHoldsChinese()) << "code page " << GetACP();
@@ -56,11 +52,10 @@ TEST_F(TrayOperations, TaskbarCreatedAddsTheIconAgain) {
   g_notify.clear();
   SendMessageW(pc->hwnd(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   ASSERT_EQ(g_notify.size(), 1u);
-  EXPECT_EQ(g_notify[0].message, static_cast<DWORD>(NIM_ADD));
-  EXPECT_EQ(g_notify[0].flags, 7u);
-  EXPECT_EQ(g_notify[0].tip, "Varnello v1.0");
-  EXPECT_NE(g_notify[0].icon, 0u);
-  EXPECT_EQ(g_notify[0].window, reinterpret_cast<std::uintptr_t>(pc->hwnd()));
+  const NotifyCall& again = g_notify[0];
+  const NotifyCall& first = g_load_notify[0];
+  EXPECT_EQ(std::tie(again.message, again.flags, again.tip, again.icon, again.window),
+            std::tie(first.message, first.flags, first.tip, first.icon, first.window));
 }
 
 // Run as administrator, the window lets the shell's broadcast through its

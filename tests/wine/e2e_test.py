@@ -76,9 +76,14 @@ with Desktop("e2e") as d:
     check.that("the program's icon in the notification area", d.tray_icon(img) is not None)
     check.that("window on screen", count(region(img, cx + 56, cy + 120, 65, 17), pixels.red) > 20)
 
-    # The start label's hover colour, back to dark grey over the background.
+    # The start label's hover colour: white under the pointer, and so on
+    # over the strip and the button face; dark grey again over the background.
     d.move(cx + 400, cy + 328)
     check.poll("jiance turns white under the pointer", state_when(d, lambda s: s["jiance_colour"] == 0xFFFFFF), 10)
+    for x, y in [(200, 82), (380, 314)]:
+        d.move(cx + x, cy + y)
+        time.sleep(0.5)
+        check.equal(f"jiance stays white at {x},{y}", (d.dump(30) or {}).get("jiance_colour"), 0xFFFFFF)
     d.move(cx + 8, cy + 200)
     check.poll("jiance dark grey again over Image1", state_when(d, lambda s: s["jiance_colour"] == 0x404040), 10)
 

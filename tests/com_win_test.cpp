@@ -1,5 +1,5 @@
-// The COM side of the survey against hand-made scripting objects: the
-// VARIANTs it understands, and the references it leaves.
+// The COM side of the survey against hand-made scripting objects: the calls
+// it makes, the VARIANTs it understands, and the references it leaves.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -19,6 +19,12 @@ namespace varnello {
 namespace {
 
 int g_live = 0;  // fake COM objects not yet destroyed
+
+struct Call {
+  std::wstring name;
+  std::vector<VARTYPE> arg_types;  // in natural order
+};
+std::vector<Call> g_calls;
 
 std::wstring Lower(std::wstring s) {
   for (auto& c : s) c = static_cast<wchar_t>(towlower(c));
@@ -106,6 +112,9 @@ class FakeObject final : public Counted<IDispatch> {
       return DISP_E_MEMBERNOTFOUND;
     }
     if (it == members.end()) return DISP_E_MEMBERNOTFOUND;
+    Call call{it->first, {}};
+    for (UINT i = params->cArgs; i-- > 0;) call.arg_types.push_back(params->rgvarg[i].vt);
+    g_calls.push_back(call);
     // The scripting objects insist on both flags for reads.
     if (flags != (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) return E_NOTIMPL;
     return it->second(params, result);
@@ -213,9 +222,39 @@ WmiPlatform FakePlatform(const Listings& listings) {
 
 class ComSurvey : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(g_live, 0); }
+  void SetUp() override {
+    g_calls.clear();
+    ASSERT_EQ(g_live, 0);
+  }
   void TearDown() override { EXPECT_EQ(g_live, 0) << "COM objects leaked"; }
 };
+
+// Arguments in the shapes the system's scripting objects take: Wine's accept
+// others that Windows refuses.
+TEST_F(ComSurvey, CallsTheScriptingObjectsAsAScriptWould) {
+  testing::RecordingDisplay display;
+  {
+    WmiPlatform platform = FakePlatform(PlainListings());
+    ASSERT_TRUE(RunSurvey(display, platform).ok());
+  }
+  EXPECT_EQ(ToUtf8(display.Shown(ResultLabel::Windows)), "系统：Microsoft Windows 7 旗舰版");
+  EXPECT_EQ(ToUtf8(display.Shown(ResultLabel::neicun)), "1024 MB / 1条");
+  EXPECT_EQ(ToUtf8(display.Shown(ResultLabel::yp)), "298.09 GB 型号:ST3320");
+
+  std::vector<std::vector<VARTYPE>> run_args, query_args;
+  for (const auto& call : g_calls) {
+    if (call.name == L"run") run_args.push_back(call.arg_types);
+    if (call.name == L"execquery") query_args.push_back(call.arg_types);
+  }
+  // run(command, 0, True) twice, then run(command, 0) without waiting.
+  EXPECT_EQ(run_args, (std::vector<std::vector<VARTYPE>>{
+                          {VT_BSTR, VT_I4, VT_BOOL}, {VT_BSTR, VT_I4, VT_BOOL}, {VT_BSTR, VT_I4}}));
+  // Queries with flags leave the language out explicitly; the others pass
+  // the query alone.
+  const std::vector<VARTYPE> plain = {VT_BSTR}, flagged = {VT_BSTR, VT_ERROR, VT_I4};
+  EXPECT_EQ(query_args, (std::vector<std::vector<VARTYPE>>{plain, plain, plain, flagged, plain, flagged,
+                                                           flagged, plain}));
+}
 
 TEST_F(ComSurvey, OddValuesKeepTheRunGoing) {
   Listings listings = PlainListings();

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <downloadmgr.h>
 #include <exdispid.h>
+#include <mshtmdid.h>
 #include <mshtmhst.h>
 
 #include <cstring>
@@ -41,6 +42,14 @@ TEST(WebHost, KeepsThePageToItself) {
   ComPtr<IUnknown> host = ui::MakeWebHostForTesting(nullptr);
   auto dispatch = host.As<IDispatch>(IID_IDispatch);
   ASSERT_TRUE(dispatch.ok());
+
+  // No ActiveX controls or Java in the page; its own pictures still load.
+  VARIANT control;
+  VariantInit(&control);
+  ASSERT_EQ(Invoke(dispatch->get(), DISPID_AMBIENT_DLCONTROL, {}, &control), S_OK);
+  ASSERT_EQ(control.vt, VT_I4);
+  const DWORD wanted = DLCTL_NO_RUNACTIVEXCTLS | DLCTL_NO_DLACTIVEXCTLS | DLCTL_NO_JAVA | DLCTL_DLIMAGES;
+  EXPECT_EQ(static_cast<DWORD>(control.lVal) & wanted, wanted);
 
   VARIANT_BOOL cancel = VARIANT_FALSE;
   // NewWindow2(ppDisp, Cancel), arguments last to first.
@@ -202,8 +211,15 @@ TEST(AnnouncementStrip, TheBrowsersEventsDecidedByTheStripsRules) {
 // Told that its host is aware of densities, the browser scales the page by
 // the system's; the zoom makes up what the window's differs from it, once
 // the document is there and after each change of density.
-TEST(AnnouncementStrip, ThePageAtTheWindowsDensity) {
+TEST(AnnouncementStrip, ThePageAtTheWindowsDensityWithoutScrollbars) {
   Strip strip(kPage);
+  auto ui_handler = strip.host.As<IDocHostUIHandler>(IID_IDocHostUIHandler);
+  ASSERT_TRUE(ui_handler.ok());
+  DOCHOSTUIINFO info{};
+  info.cbSize = sizeof info;
+  ASSERT_EQ((*ui_handler)->GetHostInfo(&info), S_OK);
+  EXPECT_EQ(info.dwFlags & (DOCHOSTUIFLAG_DPI_AWARE | DOCHOSTUIFLAG_SCROLL_NO),
+            static_cast<DWORD>(DOCHOSTUIFLAG_DPI_AWARE | DOCHOSTUIFLAG_SCROLL_NO));
   ui::SetWebHostDpiForTesting(strip.host.get(), 144, 96);  // on a monitor denser than the system
   strip.browser.BeforeNavigate(kPage);
   EXPECT_EQ(strip.zooms, std::vector<int>{}) << "nothing to zoom while loading";

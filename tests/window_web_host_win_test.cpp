@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include "base/com_win.h"
+#include "base/density_win.h"
+#include "base/dyn_calls_win.h"
 #include "base/utf.h"
 #include "ui/web_view_win.h"
 
@@ -227,6 +229,25 @@ TEST(AnnouncementStrip, ThePageAtTheWindowsDensityWithoutScrollbars) {
   EXPECT_EQ(strip.zooms, std::vector<int>{150});
   ui::SetWebHostDpiForTesting(strip.host.get(), 120, 120);  // moved to one of the system's density
   EXPECT_EQ(strip.zooms, (std::vector<int>{150, 100})) << "the system's scale is the browser's own";
+}
+
+std::vector<std::vector<long>> g_features;
+HRESULT WINAPI RecordFeature(int feature, DWORD flags, BOOL enable) {
+  g_features.push_back({feature, static_cast<long>(flags), enable});
+  return S_OK;
+}
+
+TEST(AnnouncementStrip, NavigatingMakesNoSound) {
+  g_features.clear();
+  base::Dyn().CoInternetSetFeatureEnabled.Set(RecordFeature);
+  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
+  const RECT r{0, 0, 100, 20};
+  // With or without a browser control to show.
+  (void)ui::WebView::Create(parent, r, base::kDefaultDpi);
+  base::Dyn().CoInternetSetFeatureEnabled.Reset();
+  DestroyWindow(parent);
+  EXPECT_EQ(g_features, (std::vector<std::vector<long>>{
+                            {FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, TRUE}}));
 }
 
 // The browser's active object as documented: it offers each key to its

@@ -89,9 +89,10 @@ class Pe:
         name, its module handle, its address table and its name table."""
         def valid(rva):
             try:
-                return self.offset(rva) is not None and rva != 0
+                self.offset(rva)
             except ValueError:
                 return False
+            return rva != 0
 
         found = set()
         for _, size, raw in self.sections:

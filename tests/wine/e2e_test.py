@@ -129,7 +129,7 @@ with Desktop("e2e") as d:
         d.press(x, y, 3)
         time.sleep(1)
         menu = shot(d, "e2e-menu.png")
-        wl, wt, wr, wb = state["window"] if state else (0, 0, 0, 0)
+        wl, wt, wr, wb = state["window"]
         changed = [(i % menu.width, i // menu.width) for i, (p, q) in enumerate(zip(menu.getdata(), img.getdata()))
                    if p != q and abs(i % menu.width - x) < 300 and not (wl <= i % menu.width < wr and wt <= i // menu.width < wb)]
         check.that("right press opens the popup menu", len(changed) > 500)

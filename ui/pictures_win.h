@@ -31,7 +31,6 @@ class PictureSet {
   // Draws nothing, and decodes nothing, where `where` lies outside what
   // the DC can show; a picture that cannot be decoded is not drawn.
   void Draw(HDC dc, Picture picture, const PixelRect& where) const;
-  // The density the loaded art was drawn for.
 
  private:
   struct Entry {

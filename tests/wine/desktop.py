@@ -14,7 +14,7 @@ import subprocess
 import tempfile
 import time
 
-from pixels import region
+from pixels import SLOW, region
 
 # The green of the program's icon (icon.ico, the program's own).
 PCB_GREEN = (34, 139, 70)
@@ -23,8 +23,6 @@ PCB_GREEN = (34, 139, 70)
 # programs) and its wineserver, as the build's tests set them.
 WINE = os.environ.get("VARNELLO_WINE") or os.environ.get("VARNELLO_WINE64", "/usr/lib/wine/wine64")
 WINESERVER = os.environ.get("VARNELLO_WINESERVER", "/usr/lib/wine/wineserver64")
-# Bounds on waits grow where 32-bit code runs emulated (set by the build).
-SLOW = float(os.environ.get("VARNELLO_TIMEOUT_FACTOR", "1"))
 
 
 class Desktop:

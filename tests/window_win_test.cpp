@@ -52,6 +52,7 @@ TEST_F(TrayOperations, TaskbarCreatedAddsTheIconAgain) {
   g_notify.clear();
   SendMessageW(pc->hwnd(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
   ASSERT_EQ(g_notify.size(), 1u);
+  ASSERT_FALSE(g_load_notify.empty());
   const NotifyCall& again = g_notify[0];
   const NotifyCall& first = g_load_notify[0];
   EXPECT_EQ(std::tie(again.message, again.flags, again.tip, again.icon, again.window),

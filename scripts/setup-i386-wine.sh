@@ -126,6 +126,13 @@ if [ ! -f "$cache/ready" ] || [ "$(cat "$cache/wine-version" 2>/dev/null)" != "$
   rm -f "$cache/ready"
   make_root
 fi
+# Wine's loader starts the server by the name wineserver beside it, which
+# Debian makes a /bin/sh script choosing the 32- or 64-bit server. The root
+# has no shell and one server, so the name leads straight to it. Without
+# this, natively Wine falls back to $WINESERVER after the failed start, but
+# under qemu-i386 Wine 10's starting child ends with status 127 at the first
+# failure and Wine ends with it, silently. Roots made before are mended here.
+[ -L "$root/usr/lib/wine/wineserver" ] || ln -sfn wineserver32 "$root/usr/lib/wine/wineserver"
 
 case "${VARNELLO_I386_MODE:-}" in
   native)

@@ -50,17 +50,34 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # each), with the font that stands in for SimSun. The 32-bit one is
 # "$WINEPREFIX-i686".
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-varnello}" WINEDEBUG=-all
+i386_cache="${VARNELLO_CACHE:-$HOME/.cache/varnello}/i386"
+prefix_failed() {  # prefix, wine, what failed, status
+  echo "setup: the Wine prefix $1 was not made: '$2 $3' exited with status $4" >&2
+  if [ "$2" = "$here/wine-i686" ]; then
+    echo "setup: the 32-bit Wine in $i386_cache may be broken: remove that folder and run setup again," \
+      "or try VARNELLO_I386_MODE=qemu (or native)" >&2
+  fi
+  echo "setup: remove $1 before trying again" >&2
+  exit 1
+}
 prepare_prefix() {  # prefix, wine, wineserver
-  local prefix="$1" wine="$2" server="$3"
+  local prefix="$1" wine="$2" server="$3" status=0
   [ ! -f "$prefix/.varnello-ready" ] || return 0
   echo "setup: preparing the Wine prefix $prefix"
-  "$wine" wineboot -i >/dev/null 2>&1 || true
-  local reg
+  "$wine" wineboot -i >/dev/null 2>&1 || status=$?
+  ((status == 0)) || prefix_failed "$prefix" "$wine" "wineboot -i" "$status"
+  local reg windows_reg
   reg="$(mktemp --suffix=.reg)"
   { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$here/wine-fonts.reg"; } >"$reg"
-  "$wine" regedit /S "$("$wine" winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+  windows_reg="$("$wine" winepath -w "$reg" 2>/dev/null)" || status=$?
+  ((status == 0)) || prefix_failed "$prefix" "$wine" "winepath -w $reg" "$status"
+  "$wine" regedit /S "$windows_reg" >/dev/null 2>&1 || status=$?
+  ((status == 0)) || prefix_failed "$prefix" "$wine" "regedit /S $windows_reg" "$status"
   "$server" -w 2>/dev/null || true
   rm -f "$reg"
+  # The registry reaches system.reg once the server has saved it.
+  [ -f "$prefix/system.reg" ] && [ -d "$prefix/drive_c/windows/system32" ] ||
+    prefix_failed "$prefix" "$wine" "wineboot -i" "0 but left no system.reg or drive_c/windows/system32"
   touch "$prefix/.varnello-ready"
 }
 prepare_prefix "$WINEPREFIX" /usr/lib/wine/wine64 /usr/lib/wine/wineserver64

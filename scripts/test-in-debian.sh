@@ -50,10 +50,34 @@ EOF
   mv "$base.new" "$base"
 fi
 
+# binfmt_misc is the kernel's, not the root's: the root's setup registers its
+# own qemu-i386 (or takes the registration away where code runs natively)
+# under the same name as the host's. The host's registration is put back as
+# it was when the run ends.
+binfmt=/proc/sys/fs/binfmt_misc
+[ -f "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
+saved_binfmt=""
+[ ! -e "$binfmt/varnello-i386" ] || saved_binfmt="$(cat "$binfmt/varnello-i386")"
+restore_binfmt() {
+  [ -f "$binfmt/register" ] || return 0
+  [ "$(cat "$binfmt/varnello-i386" 2>/dev/null)" != "$saved_binfmt" ] || return 0
+  [ ! -e "$binfmt/varnello-i386" ] || echo -1 >"$binfmt/varnello-i386"
+  [ -n "$saved_binfmt" ] || return 0
+  local field interpreter="" flags="" magic="" mask=""
+  while read -r field value; do
+    case "$field" in
+      interpreter) interpreter="$value" ;; flags:) flags="$value" ;; magic) magic="$value" ;; mask) mask="$value" ;;
+    esac
+  done <<<"$saved_binfmt"
+  hex() { sed 's/../\\x&/g' <<<"$1"; }
+  printf '%s' ":varnello-i386:M::$(hex "$magic"):$(hex "$mask"):$interpreter:$flags" >"$binfmt/register" ||
+    echo "test-in-debian: the host's qemu-i386 registration could not be put back" >&2
+}
 mounts=()
 unmount_all() {
   local i
   for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -l "${mounts[$i]}" 2>/dev/null || true; done
+  restore_binfmt
 }
 trap unmount_all EXIT
 mount_in() {  # type or --rbind, source, place inside the root
@@ -90,6 +114,7 @@ started=$SECONDS
 status=0
 chroot "$run" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
   LANG=C.UTF-8 TERM=dumb ${VARNELLO_FUZZ_SECONDS:+VARNELLO_FUZZ_SECONDS=$VARNELLO_FUZZ_SECONDS} \
+  ${VARNELLO_I386_MODE:+VARNELLO_I386_MODE=$VARNELLO_I386_MODE} \
   /bin/bash -c 'cd /root/varnello && exec "$@"' varnello "${command[@]}" || status=$?
 say "${command[*]} in $release ended with status $status after $((SECONDS - started)) s"
 exit "$status"

@@ -25,8 +25,12 @@ constexpr std::u16string_view kCimNamespace = uR"(\root\cimv2)";
 constexpr std::u16string_view kImpersonationMoniker = u"winmgmts:{impersonationLevel=impersonate}";
 constexpr std::u16string_view kSecondMoniker = uR"(winmgmts:\\)";
 
-// Connection names of wired adapters on Chinese systems begin with this.
+// Connection names of wired adapters on Chinese systems begin with one of
+// these: 本地连接 up to Windows 7, 以太网 from Windows 8 on. Since Windows 8
+// "本地连接* N" names only Windows' own virtual Wi-Fi Direct adapters.
 constexpr std::u16string_view kLocalConnection = u"本地连接";
+constexpr std::u16string_view kEthernet = u"以太网";
+constexpr std::u16string_view kVirtualLocalConnection = u"本地连接*";
 
 template <class T>
 Status Keep(std::unique_ptr<T>& holder, Result<std::unique_ptr<T>> made) {
@@ -120,14 +124,15 @@ class Survey {
     return display_.SetCaption(label, *text);
   }
 
-  // Whether the row's connection name begins with kLocalConnection. A row
-  // whose connection name cannot be read at all counts as matching.
+  // Whether the row's connection name is a wired one's. A row whose
+  // connection name cannot be read at all counts as matching.
   bool IsLocalConnection(SurveyRow* row) {
     auto id = Read(row, u"NetConnectionID");
     if (!id) return true;
     if (id->is_null()) return false;
     std::u16string text = TextOf(*id, format_);
-    return std::u16string_view(text).substr(0, kLocalConnection.size()) == kLocalConnection;
+    auto begins = [&](std::u16string_view prefix) { return std::u16string_view(text).substr(0, prefix.size()) == prefix; };
+    return (begins(kLocalConnection) && !begins(kVirtualLocalConnection)) || begins(kEthernet);
   }
 
   SurveyDisplay& display_;

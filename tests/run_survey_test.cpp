@@ -175,6 +175,17 @@ const LabelCase kLabelCases[] = {
                                    Adapter(T(u"C"), kNull)};
      },
      ResultLabel::wangka, ""},
+    {"以太网 from Windows 8 on; a shorter, a Hyper-V, a Wi-Fi Direct and a null name do not count",
+     [](FakeService& s) {
+       s.Listing(kAdapter).rows = {Adapter(T(u"A"), T(u"以太网")), Adapter(T(u"B"), T(u"以太网 2")),
+                                   Adapter(T(u"C"), T(u"WLAN")), Adapter(T(u"D"), T(u"以太网实例 0")),
+                                   Adapter(T(u"E"), T(u"以太")), Adapter(T(u"F"), T(u"vEthernet (以太网)")),
+                                   Adapter(T(u"G"), T(u"本地连接* 11")), Adapter(T(u"H"), kNull)};
+     },
+     ResultLabel::wangka, "D"},
+    {"本地连接 then 以太网",
+     [](FakeService& s) { s.Listing(kAdapter).rows = {Adapter(T(u"A"), T(u"本地连接")), Adapter(T(u"B"), T(u"以太网"))}; },
+     ResultLabel::wangka, "B"},
     {"adapter without the property",
      [](FakeService& s) { s.Listing(kAdapter).rows = {Adapter(T(u"A"), T(u"本地连接")), FakeRow().Set(u"Name", u"B")}; },
      ResultLabel::wangka, "B"},

@@ -26,7 +26,7 @@ install_missing() {  # packages...
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   ((${#missing[@]})) || return 0
-  echo "setup: installing ${missing[*]}"
+  echo "setup: installing ${missing[*]} (a few minutes on a new machine)"
   [ -n "$updated" ] || $sudo apt-get update -qq
   updated=1
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
@@ -63,7 +63,7 @@ prefix_failed() {  # prefix, wine, what failed, status
 prepare_prefix() {  # prefix, wine, wineserver
   local prefix="$1" wine="$2" server="$3" status=0
   [ ! -f "$prefix/.varnello-ready" ] || return 0
-  echo "setup: preparing the Wine prefix $prefix"
+  echo "setup: preparing the Wine prefix $prefix (about 10 s; a minute or more where 32-bit code is emulated)"
   "$wine" wineboot -i >/dev/null 2>&1 || status=$?
   ((status == 0)) || prefix_failed "$prefix" "$wine" "wineboot -i" "$status"
   local reg windows_reg

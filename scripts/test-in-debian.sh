@@ -25,7 +25,7 @@ command=("$@")
 cache="${VARNELLO_CACHE:-$HOME/.cache/varnello}/debian-$release"
 base="$cache/base" run="$cache/run"
 mirror=http://deb.debian.org/debian
-say() { echo "test-in-debian: $*"; }
+say() { echo "test-in-debian [$(date +%T)]: $*"; }
 [ "$(id -u)" -eq 0 ] || { echo "test-in-debian: needs root (debootstrap, chroot, mounts)" >&2; exit 1; }
 
 if [ ! -f "$base/.varnello-base" ]; then
@@ -33,7 +33,7 @@ if [ ! -f "$base/.varnello-base" ]; then
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
   fi
-  say "making a $release base system in $base"
+  say "making a $release base system in $base (about 2 minutes)"
   rm -rf "$base.new"
   debootstrap --variant=minbase --include=ca-certificates,locales "$release" "$base.new" "$mirror" >"$cache.log" 2>&1 ||
     { tail -n 20 "$cache.log" >&2; exit 1; }
@@ -46,6 +46,7 @@ EOF
   echo "zh_CN.UTF-8 UTF-8" >>"$base.new/etc/locale.gen"
   chroot "$base.new" locale-gen >/dev/null
   touch "$base.new/.varnello-base"
+  say "base system made"
   rm -rf "$base"
   mv "$base.new" "$base"
 fi

@@ -69,6 +69,16 @@ struct DynCalls {
   DynFn<void(WINAPI*)(PCONDITION_VARIABLE)> WakeAllConditionVariable{L"kernel32.dll", "WakeAllConditionVariable"};
   DynFn<LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*)> NtQueryInformationThread{L"ntdll.dll",
                                                                                    "NtQueryInformationThread"};
+  // The survey's own sources where WMI cannot be bound: the firmware's
+  // tables (Vista; XP keeps a copy in the registry), the memory installed
+  // (Vista SP1), processor packages (XP SP3) and the system's marketing
+  // name (7; the result is freed with GlobalFree).
+  DynFn<UINT(WINAPI*)(DWORD, DWORD, void*, DWORD)> GetSystemFirmwareTable{L"kernel32.dll", "GetSystemFirmwareTable"};
+  DynFn<BOOL(WINAPI*)(ULONGLONG*)> GetPhysicallyInstalledSystemMemory{L"kernel32.dll",
+                                                                      "GetPhysicallyInstalledSystemMemory"};
+  DynFn<BOOL(WINAPI*)(SYSTEM_LOGICAL_PROCESSOR_INFORMATION*, DWORD*)> GetLogicalProcessorInformation{
+      L"kernel32.dll", "GetLogicalProcessorInformation"};
+  DynFn<wchar_t*(WINAPI*)(const wchar_t*)> BrandingFormatString{L"winbrand.dll", "BrandingFormatString"};
 };
 
 // The program's one table: initialised before any code runs, so that the

@@ -21,6 +21,8 @@ constexpr std::int32_t kOverflow = static_cast<std::int32_t>(0x8002000A);      /
 constexpr std::int32_t kDivByZero = static_cast<std::int32_t>(0x80020012);     // DISP_E_DIVBYZERO
 constexpr std::int32_t kInvalidUseOfNull = static_cast<std::int32_t>(0x800A005E);  // script error 94
 constexpr std::int32_t kObjectRequired = static_cast<std::int32_t>(0x800A01A8);    // script error 424
+constexpr std::int32_t kInvalidClass = static_cast<std::int32_t>(0x80041010);      // WBEM_E_INVALID_CLASS
+constexpr std::int32_t kInvalidQuery = static_cast<std::int32_t>(0x80041017);      // WBEM_E_INVALID_QUERY
 }  // namespace hr
 
 struct Error {

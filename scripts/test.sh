@@ -31,14 +31,16 @@ step "native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 configure_build asan -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -Wno-maybe-uninitialized"
 ctest --test-dir "$build/asan" --output-on-failure -j "$jobs"
 
-step "fuzzing number reading, size texts and the picture readers for ${fuzz_seconds} s each"
+step "fuzzing number reading, size texts, the picture readers and the SMBIOS reader for ${fuzz_seconds} s each"
 CC=clang CXX=clang++ configure_build fuzz -DVARNELLO_FUZZ=ON -DVARNELLO_BUILD_TESTS=OFF
-mkdir -p "$build/fuzz/corpus-value" "$build/fuzz/corpus-pictures"
+mkdir -p "$build/fuzz/corpus-value" "$build/fuzz/corpus-pictures" "$build/fuzz/corpus-smbios"
 "$build/fuzz/fuzz/fuzz_value" -max_total_time="$fuzz_seconds" -max_len=4096 -print_final_stats=1 \
   "$build/fuzz/corpus-value" 2>&1 | tail -n 3
 # Seeded with the art, so that the readers start from the formats they read.
 "$build/fuzz/fuzz/fuzz_pictures" -max_total_time="$fuzz_seconds" -max_len=65536 -print_final_stats=1 \
   "$build/fuzz/corpus-pictures" "$here/assets" 2>&1 | tail -n 3
+"$build/fuzz/fuzz/fuzz_smbios" -max_total_time="$fuzz_seconds" -max_len=8192 -print_final_stats=1 \
+  "$build/fuzz/corpus-smbios" 2>&1 | tail -n 3
 
 # The same Windows tests for both architectures; the 32-bit ones under the
 # 32-bit Wine that setup.sh prepared (natively or emulated, as it says).

@@ -5,6 +5,8 @@
 #include <limits>
 #include <memory>
 
+#include "survey/native_sources_win.h"
+
 namespace varnello {
 namespace {
 
@@ -142,10 +144,14 @@ Result<ComPtr<IDispatch>> CreateFromProgId(std::wstring_view prog_id) {
   return object;
 }
 
-WmiPlatform::WmiPlatform() : WmiPlatform(BindMoniker, CreateFromProgId) {}
+std::unique_ptr<ServiceConnection> NativeSourcesConnection() { return MakeNativeConnection(WindowsSources()); }
 
-WmiPlatform::WmiPlatform(Binder bind_moniker, Binder create_object)
-    : bind_moniker_(std::move(bind_moniker)), create_object_(std::move(create_object)) {}
+WmiPlatform::WmiPlatform() : WmiPlatform(BindMoniker, CreateFromProgId, NativeSourcesConnection) {}
+
+WmiPlatform::WmiPlatform(Binder bind_moniker, Binder create_object, Fallback fallback)
+    : bind_moniker_(std::move(bind_moniker)),
+      create_object_(std::move(create_object)),
+      fallback_(std::move(fallback)) {}
 
 Result<std::unique_ptr<ShellObject>> WmiPlatform::CreateObject(std::u16string_view prog_id) {
   auto shell = create_object_(Wide(prog_id));
@@ -155,6 +161,7 @@ Result<std::unique_ptr<ShellObject>> WmiPlatform::CreateObject(std::u16string_vi
 
 Result<std::unique_ptr<ServiceConnection>> WmiPlatform::GetObject(std::u16string_view moniker) {
   auto service = bind_moniker_(Wide(moniker));
+  if (!service && fallback_) return fallback_();
   if (!service) return service.error();
   return std::unique_ptr<ServiceConnection>(std::make_unique<DispatchConnection>(std::move(service).value()));
 }

@@ -17,10 +17,15 @@ class WmiPlatform final : public SurveyPlatform {
  public:
   // Turns a name (a moniker, or a ProgID) into a scripting object.
   using Binder = std::function<Result<ComPtr<IDispatch>>(std::wstring_view name)>;
+  // What answers for the management service where a moniker cannot be
+  // bound (the service disabled or missing, a broken repository, Windows
+  // PE, a guest): null leaves the failure as it is.
+  using Fallback = std::function<std::unique_ptr<ServiceConnection>()>;
 
-  // Monikers bound with CoGetObject, objects created from their ProgID.
+  // Monikers bound with CoGetObject, objects created from their ProgID,
+  // the system's own sources where binding fails.
   WmiPlatform();
-  WmiPlatform(Binder bind_moniker, Binder create_object);
+  WmiPlatform(Binder bind_moniker, Binder create_object, Fallback fallback = nullptr);
 
   Result<std::unique_ptr<ShellObject>> CreateObject(std::u16string_view prog_id) override;
   Result<std::unique_ptr<ServiceConnection>> GetObject(std::u16string_view moniker) override;
@@ -29,7 +34,11 @@ class WmiPlatform final : public SurveyPlatform {
  private:
   Binder bind_moniker_;
   Binder create_object_;
+  Fallback fallback_;
 };
+
+// A connection to the system's own sources (native_sources_win.h).
+std::unique_ptr<ServiceConnection> NativeSourcesConnection();
 
 Result<ComPtr<IDispatch>> BindMoniker(std::wstring_view moniker);
 Result<ComPtr<IDispatch>> CreateFromProgId(std::wstring_view prog_id);

@@ -1,8 +1,9 @@
 // How much the survey costs over the bare service: times whole surveys
 // (without the preparation commands) against the same ten listings made
 // directly through IWbemServices, reading the same properties and
-// formatting nothing, interleaved in one process; then times each of the
-// three preparation commands on its own.
+// formatting nothing, and against the survey from the system's own sources
+// (as where WMI cannot be bound), interleaved in one process; then times
+// each of the three preparation commands on its own.
 //
 // usage: survey_bench [ROUNDS]
 #include <wbemidl.h>
@@ -46,18 +47,21 @@ class NullDisplay final : public SurveyDisplay {
 };
 
 // The survey's platform without the shell object, so that no preparation
-// command runs.
+// command runs; WMI's connections or the native ones.
 class NoShellPlatform final : public SurveyPlatform {
  public:
+  explicit NoShellPlatform(bool native) : native_(native) {}
   Result<std::unique_ptr<ShellObject>> CreateObject(std::u16string_view) override {
     return Error{hr::kFail};
   }
   Result<std::unique_ptr<ServiceConnection>> GetObject(std::u16string_view moniker) override {
+    if (native_) return NativeSourcesConnection();
     return wmi_.GetObject(moniker);
   }
   NumberFormat Format() const override { return wmi_.Format(); }
 
  private:
+  bool native_;
   WmiPlatform wmi_;
 };
 
@@ -131,15 +135,16 @@ int main(int argc, char** argv) {
 
   // One of each before measuring: the first connection loads the provider.
   NullDisplay display;
-  NoShellPlatform platform;
+  NoShellPlatform platform(false), native_platform(true);
   int rows = 0;
   (void)RunSurvey(display, platform);
+  (void)RunSurvey(display, native_platform);
   if (!RawListings(&rows)) {
     std::fprintf(stderr, "survey_bench: IWbemServices unavailable\n");
     return 1;
   }
 
-  std::vector<double> survey, raw;
+  std::vector<double> survey, raw, native;
   for (int i = 0; i < rounds; ++i) {
     double t0 = Now();
     (void)RunSurvey(display, platform);
@@ -147,16 +152,22 @@ int main(int argc, char** argv) {
     rows = 0;
     RawListings(&rows);
     double t2 = Now();
+    (void)RunSurvey(display, native_platform);
+    double t3 = Now();
     survey.push_back(t1 - t0);
     raw.push_back(t2 - t1);
+    native.push_back(t3 - t2);
   }
-  const double s = Median(survey), r = Median(raw);
+  const double s = Median(survey), r = Median(raw), n = Median(native);
   std::printf("rounds: %d, rows per raw pass: %d\n", rounds, rows);
   std::printf("survey without preparation: median %.2f ms (min %.2f)\n", s * 1e3,
               *std::min_element(survey.begin(), survey.end()) * 1e3);
   std::printf("raw IWbemServices listings: median %.2f ms (min %.2f)\n", r * 1e3,
               *std::min_element(raw.begin(), raw.end()) * 1e3);
   std::printf("ratio survey / raw: %.2f\n", s / r);
+  std::printf("survey from the system's own sources: median %.2f ms (min %.2f)\n", n * 1e3,
+              *std::min_element(native.begin(), native.end()) * 1e3);
+  std::printf("ratio own sources / survey: %.2f\n", n / s);
 
   auto shell = CreateFromProgId(L"wscript.shell");
   if (!shell) {

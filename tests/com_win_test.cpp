@@ -12,6 +12,7 @@
 #include "base/com_win.h"
 #include "base/utf.h"
 #include "survey/run_survey.h"
+#include "survey/native_rows.h"
 #include "survey/wmi_platform_win.h"
 #include "tests/support/fake_survey.h"
 
@@ -299,6 +300,38 @@ TEST_F(ComSurvey, OddValuesKeepTheRunGoing) {
   // The infinite size cannot be read; the empty one spells no number.
   EXPECT_EQ(display.CaptionCalls().back(), "SetCaption\typ\t 型号:nul");
   EXPECT_EQ(display.calls.back(), "ShowNotice\t检测完毕\t提示\t1");
+}
+
+// The system's own sources stand in for a moniker that cannot be bound, and
+// only then: a query failing on a bound connection stays a failure.
+TEST_F(ComSurvey, OnlyAnUnboundMonikerTurnsToTheSystemsOwnSources) {
+  class OwnSources final : public NativeSources {
+   public:
+    std::vector<NativeRow> Rows(NativeClass listing) override {
+      if (listing == NativeClass::kComputerSystem) return {NativeRow{}};
+      return {{{u"Version", SurveyValue::Text(u"own")}}};
+    }
+  };
+  int fallbacks = 0;
+  auto fallback = [&fallbacks] {
+    ++fallbacks;
+    return MakeNativeConnection(std::make_shared<OwnSources>());
+  };
+  Listings listings = PlainListings();
+  listings.erase(L"Select * from Win32_BIOS");
+  auto bind = [listings](std::wstring_view moniker) -> Result<ComPtr<IDispatch>> {
+    if (moniker == L"winmgmts:\\\\") return ComError(HRESULT_FROM_WIN32(ERROR_SERVICE_DISABLED));
+    return ComPtr<IDispatch>::Adopt(MakeService(listings));
+  };
+  testing::RecordingDisplay display;
+  {
+    WmiPlatform platform(bind, [](std::wstring_view) -> Result<ComPtr<IDispatch>> { return ComError(E_FAIL); },
+                         fallback);
+    ASSERT_TRUE(RunSurvey(display, platform).ok());
+  }
+  EXPECT_EQ(fallbacks, 1);
+  EXPECT_EQ(ToUtf8(display.Shown(ResultLabel::BIOS)), "");
+  EXPECT_EQ(ToUtf8(display.Shown(ResultLabel::neicun)), "1024 MB / 1条");
 }
 
 TEST_F(ComSurvey, UnknownPropertyIsAFailureNotANull) {

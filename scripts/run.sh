@@ -2,8 +2,10 @@
 # Sets up what is missing, builds the Windows program and runs it under Wine
 # inside an explorer desktop (which gives it a notification
 # area), on $DISPLAY if there is one and on a virtual display otherwise. On
-# a virtual display a screenshot is saved to build/screenshots/run.png after
-# ten seconds. The program runs until it is ended (or Ctrl-C).
+# a virtual display a screenshot is saved to build/screenshots/run.png once
+# the window is on screen (Wine's first start in a new prefix takes a while,
+# longer where 32-bit code is emulated). The program runs until it is ended
+# (or Ctrl-C).
 #
 # The 32-bit program, the one users get, runs by default (under
 # scripts/wine-i686); VARNELLO_ARCH=x86_64 runs the 64-bit one under wine64.
@@ -46,8 +48,24 @@ cd "$build/$dir/ui"
 "$wine" explorer /desktop=Varnello,1000x740 "Varnello v1.0.exe" &
 program=$!
 if [ -n "$xvfb_pid" ]; then
-  sleep 10
+  # The window is there once the screen holds its art's many colours, not
+  # just the desktop's few.
   mkdir -p "$build/screenshots"
-  import -window root "$build/screenshots/run.png" && echo "run: screenshot saved to $build/screenshots/run.png"
+  shot="$build/screenshots/run.png"
+  shown=""
+  for _ in $(seq 120); do
+    sleep 1
+    import -window root "$shot" 2>/dev/null || continue
+    if /usr/bin/python3 -c 'import sys; from PIL import Image
+sys.exit(len(Image.open(sys.argv[1]).convert("RGB").getcolors(1 << 24)) < 500)' "$shot"; then
+      shown=1
+      break
+    fi
+  done
+  if [ -n "$shown" ]; then
+    echo "run: screenshot saved to $shot"
+  else
+    echo "run: the window did not appear within 120 s; the last screenshot is $shot" >&2
+  fi
 fi
 wait "$program"

@@ -13,7 +13,7 @@ packages=(
   clang
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64
-  xvfb xdotool imagemagick fonts-wqy-zenhei
+  xvfb xdotool xclip imagemagick fonts-wqy-zenhei fonts-wine locales
   python3 python3-pil
 )
 
@@ -34,6 +34,15 @@ install_missing() {  # packages...
 install_missing "${packages[@]}"
 clang_major="$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n 1)"
 install_missing "libclang-rt-$clang_major-dev"
+
+# Wine takes its ANSI code page (936) from the locale the scripts give it,
+# zh_CN.UTF-8; without it the C library falls back to C, and every bash
+# started with it warns that it cannot set it.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8'; then
+  echo "setup: generating the zh_CN.UTF-8 locale"
+  grep -qx 'zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'zh_CN.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
+fi
 
 # Never wine32 on the host: with it installed the plain `wine` command would
 # pick it. 32-bit programs get Wine of their own, below.
@@ -82,3 +91,8 @@ prepare_prefix() {  # prefix, wine, wineserver
 }
 prepare_prefix "$WINEPREFIX" /usr/lib/wine/wine64 /usr/lib/wine/wineserver64
 prepare_prefix "$WINEPREFIX-i686" "$here/wine-i686" "$here/wineserver-i686"
+# Wine draws the caption's buttons with Marlett, from its own font folder;
+# the 32-bit Wine's root has none (Debian's fonts-wine is left out of it),
+# so the 32-bit prefix gets the host's copy, prefixes made earlier too.
+fonts="$WINEPREFIX-i686/drive_c/windows/Fonts"
+[ -f "$fonts/marlett.ttf" ] || { mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"; }

@@ -53,18 +53,25 @@ fi
 
 # binfmt_misc is the kernel's, not the root's: the root's setup registers its
 # own qemu-i386 (or takes the registration away where code runs natively)
-# under the same name as the host's. The host's registration is put back as
-# it was when the run ends.
+# under the same name as the host's, and the root's packages register
+# theirs (python3.13, llvm's runtime). When the run ends, what the root
+# added goes and the host's qemu registration is put back as it was.
 binfmt=/proc/sys/fs/binfmt_misc
 [ -f "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || true
+binfmt_before="$(ls "$binfmt" 2>/dev/null)"
 saved_binfmt=""
 [ ! -e "$binfmt/varnello-i386" ] || saved_binfmt="$(cat "$binfmt/varnello-i386")"
 restore_binfmt() {
   [ -f "$binfmt/register" ] || return 0
+  local entry
+  for entry in $(ls "$binfmt"); do
+    case "$entry" in register|status) continue ;; esac
+    grep -qx "$entry" <<<"$binfmt_before" || echo -1 >"$binfmt/$entry"
+  done
   [ "$(cat "$binfmt/varnello-i386" 2>/dev/null)" != "$saved_binfmt" ] || return 0
   [ ! -e "$binfmt/varnello-i386" ] || echo -1 >"$binfmt/varnello-i386"
   [ -n "$saved_binfmt" ] || return 0
-  local field interpreter="" flags="" magic="" mask=""
+  local field value interpreter="" flags="" magic="" mask=""
   while read -r field value; do
     case "$field" in
       interpreter) interpreter="$value" ;; flags:) flags="$value" ;; magic) magic="$value" ;; mask) mask="$value" ;;

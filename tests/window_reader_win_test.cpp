@@ -163,6 +163,53 @@ TEST_F(ScreenReader, ReadsTheWindowAndStartsASurveyLikeAClick) {
   ShowWindow(hwnd, SW_HIDE);
 }
 
+// The focus among the three controls that act, moved by Tab and by a
+// reader, each move told to readers.
+TEST_F(ScreenReader, TheFocusMovesWithTabAndAtAReadersRequest) {
+  ASSERT_EQ(FreshWindow(), pc);
+  ShowWindow(hwnd, SW_SHOW);
+  SetForegroundWindow(hwnd);
+  SetFocus(hwnd);
+  Pump();
+  ASSERT_EQ(GetFocus(), hwnd);
+  ComPtr<IAccessible> object = ClientObject(hwnd);
+  ASSERT_TRUE(object);
+  EventHook hook(hwnd);
+  ASSERT_TRUE(hook.ok());
+  auto focused = [&] {
+    std::vector<std::string> names;
+    for (const Node& n : Walk(object.get())) {
+      if (n.object) continue;
+      const bool focusable = (n.state & STATE_SYSTEM_FOCUSABLE) != 0;
+      EXPECT_EQ(focusable, n.name == "开始检测" || n.name == "Tessmor出品" || n.name == "Varnello") << n.name;
+      if (n.state & STATE_SYSTEM_FOCUSED) names.push_back(n.name);
+    }
+    Variant focus;
+    EXPECT_EQ(object->get_accFocus(focus.Receive()), S_OK);
+    if (names.size() == 1) {
+      EXPECT_EQ(focus.get().vt, VT_I4);
+      EXPECT_EQ(Read(object.get(), focus.get().lVal).name, names[0]);
+    }
+    return names;
+  };
+  EXPECT_EQ(focused(), std::vector<std::string>{"开始检测"});
+
+  SendMessageW(hwnd, WM_KEYDOWN, VK_TAB, 1);
+  SendMessageW(hwnd, WM_KEYUP, VK_TAB, 1 | 3u << 30);
+  Pump();
+  EXPECT_EQ(focused(), std::vector<std::string>{"Tessmor出品"});
+  EXPECT_GE(IndexOf(EVENT_OBJECT_FOCUS, ui::ChildIdOf(ui::kUpdate)), 0);
+
+  ASSERT_EQ(object->accSelect(SELFLAG_TAKEFOCUS, ChildVar(ui::ChildIdOf(ui::kImage5))), S_OK);
+  Pump();
+  EXPECT_EQ(focused(), std::vector<std::string>{"Varnello"});
+  EXPECT_GE(IndexOf(EVENT_OBJECT_FOCUS, ui::ChildIdOf(ui::kImage5)), 0);
+  EXPECT_EQ(object->accSelect(SELFLAG_TAKEFOCUS, ChildVar(ui::ChildIdOf(ui::kCpuz))), DISP_E_MEMBERNOTFOUND);
+
+  ASSERT_EQ(object->accSelect(SELFLAG_TAKEFOCUS, ChildVar(ui::ChildIdOf(ui::kJiance))), S_OK);
+  ShowWindow(hwnd, SW_HIDE);
+}
+
 // The name of what oleacc finds at a client point.
 std::string NameAtPoint(HWND hwnd, int x, int y) {
   POINT p{x, y};

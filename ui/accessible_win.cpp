@@ -3,6 +3,7 @@
 #include <string>
 
 #include "ui/commands.h"
+#include "ui/keyboard.h"
 #include "ui/web_view_win.h"
 
 namespace varnello::ui {
@@ -249,6 +250,8 @@ HRESULT PcAccessible::get_accState(VARIANT child_var, VARIANT* state) {
   if (item.role == AccessibleRole::kStaticText || item.role == AccessibleRole::kGraphic)
     bits |= STATE_SYSTEM_READONLY;
   if (item.role == AccessibleRole::kLink) bits |= STATE_SYSTEM_LINKED;
+  if (Focusable(item.control)) bits |= STATE_SYSTEM_FOCUSABLE;
+  if (item.control == pc_->Focus() && GetFocus() == pc_->hwnd()) bits |= STATE_SYSTEM_FOCUSED;
   if (!IsWindowVisible(pc_->hwnd()) || ChildHidden(static_cast<int>(child), pc_->Visible()))
     bits |= STATE_SYSTEM_INVISIBLE;
   PutInt(bits, state);
@@ -281,7 +284,11 @@ HRESULT PcAccessible::get_accFocus(VARIANT* focus) {
   if (!focus) return E_POINTER;
   VariantInit(focus);
   if (!pc_ || !standard_) return CO_E_OBJNOTCONNECTED;
-  return standard_->get_accFocus(focus);  // the window itself, when it has the focus
+  if (GetFocus() == pc_->hwnd()) {
+    PutInt(ChildIdOf(pc_->Focus()), focus);
+    return S_OK;
+  }
+  return standard_->get_accFocus(focus);
 }
 
 HRESULT PcAccessible::get_accSelection(VARIANT* selection) {
@@ -305,7 +312,11 @@ HRESULT PcAccessible::get_accDefaultAction(VARIANT child_var, BSTR* action) {
 HRESULT PcAccessible::accSelect(long flags, VARIANT child_var) {
   VARNELLO_CHECK_CHILD(child_var, accSelect(flags, self));
   if (child == kSelf && standard_) return standard_->accSelect(flags, child_var);
-  return DISP_E_MEMBERNOTFOUND;
+  const ControlId control = ItemOf(static_cast<int>(child)).control;
+  if (!Focusable(control)) return DISP_E_MEMBERNOTFOUND;
+  if (flags != SELFLAG_TAKEFOCUS) return E_INVALIDARG;  // nothing here can be selected
+  SendMessageW(pc_->hwnd(), kAccessibleFocusMessage, control, 0);
+  return S_OK;
 }
 
 HRESULT PcAccessible::accLocation(long* left, long* top, long* width, long* height, VARIANT child_var) {

@@ -22,6 +22,8 @@ class AccessibleWindow {
   virtual const Visibility& Visible() const = 0;
   // Null until the announcement view is made.
   virtual const WebView* web_view() const = 0;
+  // The control with the keyboard focus while the window has it.
+  virtual ControlId Focus() const = 0;
 
  protected:
   ~AccessibleWindow() = default;
@@ -37,6 +39,8 @@ constexpr GUID kLibidAccessibility = {0x1ea4dbf0, 0x3c3b, 0x11cf, {0x81, 0x0c, 0
 // has returned: a survey holds the window's thread until it ends, and a
 // reader must not hang on it.
 constexpr UINT kAccessibleActionMessage = WM_APP + 12;
+// Sent by a reader's accSelect(SELFLAG_TAKEFOCUS); wparam is the control.
+constexpr UINT kAccessibleFocusMessage = WM_APP + 13;
 
 class PcAccessible final : public IAccessible {
  public:

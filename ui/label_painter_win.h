@@ -19,8 +19,6 @@
 
 namespace varnello::ui {
 
-using Captions = std::array<std::u16string, kControlCount>;
-
 class LabelPainter {
  public:
   // Fonts for `dpi`; the widths measured at the density before are gone.

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace varnello::ui {
@@ -55,6 +56,9 @@ struct ControlSpec {
 // Child windows (frames and the web view) first, then labels and pictures
 // from the frontmost to the backmost.
 extern const std::array<ControlSpec, kControlCount> kControls;
+
+// What each label shows now, by control.
+using Captions = std::array<std::u16string, kControlCount>;
 
 // The nine result labels in survey order.
 extern const std::array<ControlId, 9> kResultLabels;

@@ -85,6 +85,7 @@ LRESULT Pc::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     if (loaded_) tray::ReAddTrayIcon();  // otherwise the load handler adds it
     return 0;
   }
+  if (LRESULT result; HandleKeyboard(message, wparam, lparam, result)) return result;
   switch (message) {
     case WM_CREATE:
       return OnCreate() ? 0 : -1;
@@ -158,6 +159,7 @@ void Pc::OnPaint() {
     Selected selected(canvas.get(), bitmap.get());
     FillRect(canvas.get(), &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     painter_.PaintControls(canvas.get(), pictures_, captions_, visible_, jiance_colour_);
+    PaintFocus(canvas.get());
     BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, canvas.get(), area.left,
            area.top, SRCCOPY);
   }

@@ -17,6 +17,7 @@
 #include "ui/accessible_win.h"
 #include "ui/clicks.h"
 #include "ui/hit_test.h"
+#include "ui/keyboard.h"
 #include "ui/label_painter_win.h"
 #include "ui/layout.h"
 #include "ui/pictures_win.h"
@@ -60,6 +61,7 @@ class Pc final : public AccessibleWindow {
   const std::u16string& Caption(ControlId id) const override { return captions_[id]; }
   const Visibility& Visible() const override { return visible_; }
   const WebView* web_view() const override { return gonggao_.get(); }
+  ControlId Focus() const override { return focus_; }
   bool Frame1Visible() const { return visible_[kFrame1]; }
   Colour JianceColour() const { return jiance_colour_; }
   // Screen rectangle of the client area.
@@ -98,6 +100,18 @@ class Pc final : public AccessibleWindow {
   LRESULT OnGetObject(WPARAM wparam, LPARAM lparam);
   void OnAccessibleAction(WPARAM control);
   void OnFramePaint(HWND frame);
+
+  // The keyboard (pc_keys_win.cpp): its messages, true where handled.
+  bool HandleKeyboard(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
+  void OnKeyDown(int key, bool repeat);
+  void OnKeyUp(int key);
+  void OnUpdateUiState(WPARAM wparam);
+  void OnSetFocus();
+  void OnKillFocus(HWND to);
+  void MoveFocus(ControlId to);
+  ControlId FocusRectControl() const;
+  void PaintFocus(HDC dc);
+  void CopyResults();
 
   // Events, named after the control and the event.
   Status Form_Load();
@@ -151,6 +165,9 @@ class Pc final : public AccessibleWindow {
   UINT taskbar_created_ = 0;
   bool surveying_ = false;
   ClickTracker clicks_;
+  KeyTracker keys_;
+  ControlId focus_ = kJiance;  // kept while the window is hidden
+  bool focus_hidden_ = true;   // until the keyboard is used
   bool loaded_ = false;  // the load handler has run to its end
   bool window_icons_pending_ = false;  // the class's stand in until then
 

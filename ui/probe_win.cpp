@@ -27,6 +27,17 @@ std::vector<std::u16string>& Started() {
   return started;
 }
 
+int g_surveys = 0;       // surveys started, by any way
+int g_key_repeats = 0;   // auto-repeated key-downs the window's thread took from its queue
+
+// Sees every message the thread takes, those a survey drops too.
+LRESULT CALLBACK CountRepeats(int code, WPARAM wparam, LPARAM lparam) {
+  const auto* message = reinterpret_cast<const MSG*>(lparam);
+  if (code == HC_ACTION && wparam == PM_REMOVE && message->message == WM_KEYDOWN && (message->lParam & (1 << 30)))
+    ++g_key_repeats;
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
 std::vector<std::string> Split(const std::string& s) {
   std::vector<std::string> parts(1);
   for (char c : s) {
@@ -46,7 +57,7 @@ class PacedPlatform final : public SurveyPlatform {
     return service_.CreateObject(prog_id);
   }
   Result<std::unique_ptr<ServiceConnection>> GetObject(std::u16string_view moniker) override {
-    Sleep(pause_ms_);
+    if (pause_ms_) Sleep(pause_ms_);
     return service_.GetObject(moniker);
   }
   NumberFormat Format() const override { return service_.Format(); }
@@ -85,6 +96,8 @@ class PcProbe {
     out += ", \"window\": [" + Number(outer.left) + ", " + Number(outer.top) + ", " + Number(outer.right) + ", " +
            Number(outer.bottom) + "]";
     out += ", \"web_view\": " + std::string(pc.web_view() ? "true" : "false");
+    out += ", \"surveys\": " + Number(g_surveys) + ", \"key_repeats\": " + Number(g_key_repeats);
+    out += ", \"focus\": " + JsonQuote(FromUtf8(kControls[pc.Focus()].name));
     out += ", \"tray\": {\"hIcon\": " + Number(static_cast<long long>(r.hIcon != 0)) +
            ", \"tip\": " + JsonQuote(r.szTip) + ", \"info\": " + JsonQuote(r.szInfo) +
            ", \"title\": " + JsonQuote(r.szInfoTitle) + "}";
@@ -157,7 +170,10 @@ bool HandleProbeMessage(Pc& pc, const COPYDATASTRUCT& data) {
 
 }  // namespace
 
-std::function<bool(Pc&, const COPYDATASTRUCT&)> ProbeHandler() { return HandleProbeMessage; }
+std::function<bool(Pc&, const COPYDATASTRUCT&)> ProbeHandler() {
+  SetWindowsHookExW(WH_GETMESSAGE, CountRepeats, nullptr, GetCurrentThreadId());
+  return HandleProbeMessage;
+}
 
 std::function<Status(std::wstring_view, int)> ProbeStartFunction() {
   return [](std::wstring_view command_line, int window_style) -> Status {
@@ -169,9 +185,11 @@ std::function<Status(std::wstring_view, int)> ProbeStartFunction() {
 
 std::function<std::unique_ptr<SurveyPlatform>()> ProbePlatformFunction() {
   const char* pause = std::getenv("VARNELLO_PROBE_SURVEY_PAUSE_MS");
-  if (!pause || !*pause) return {};
-  const DWORD pause_ms = static_cast<DWORD>(std::strtoul(pause, nullptr, 10));
-  return [pause_ms]() -> std::unique_ptr<SurveyPlatform> { return std::make_unique<PacedPlatform>(pause_ms); };
+  const DWORD pause_ms = pause ? static_cast<DWORD>(std::strtoul(pause, nullptr, 10)) : 0;
+  return [pause_ms]() -> std::unique_ptr<SurveyPlatform> {
+    ++g_surveys;
+    return std::make_unique<PacedPlatform>(pause_ms);
+  };
 }
 
 }  // namespace varnello::ui

@@ -56,7 +56,8 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$here/setup-i386-wine.sh"
 
 # A Wine prefix of our own for each architecture, made once (about 10 s
-# each), with the font that stands in for SimSun. The 32-bit one is
+# each), with the font that stands in for SimSun and keyboard cues as
+# Windows has them. The 32-bit one is
 # "$WINEPREFIX-i686".
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-varnello}" WINEDEBUG=-all
 i386_cache="${VARNELLO_CACHE:-$HOME/.cache/varnello}/i386"
@@ -69,15 +70,22 @@ prefix_failed() {  # prefix, wine, what failed, status
   echo "setup: remove $1 before trying again" >&2
   exit 1
 }
+# A prefix is made once and given the settings of wine-prefix.reg again
+# whenever they change.
+settings="$(sha256sum "$here/wine-prefix.reg" | cut -c1-16)"
 prepare_prefix() {  # prefix, wine, wineserver
   local prefix="$1" wine="$2" server="$3" status=0
-  [ ! -f "$prefix/.varnello-ready" ] || return 0
-  echo "setup: preparing the Wine prefix $prefix (about 10 s; a minute or more where 32-bit code is emulated)"
-  "$wine" wineboot -i >/dev/null 2>&1 || status=$?
-  ((status == 0)) || prefix_failed "$prefix" "$wine" "wineboot -i" "$status"
+  [ "$(cat "$prefix/.varnello-ready" 2>/dev/null)" != "$settings" ] || return 0
+  if [ ! -f "$prefix/system.reg" ]; then
+    echo "setup: preparing the Wine prefix $prefix (about 10 s; a minute or more where 32-bit code is emulated)"
+    "$wine" wineboot -i >/dev/null 2>&1 || status=$?
+    ((status == 0)) || prefix_failed "$prefix" "$wine" "wineboot -i" "$status"
+  else
+    echo "setup: new settings for the Wine prefix $prefix"
+  fi
   local reg windows_reg
   reg="$(mktemp --suffix=.reg)"
-  { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$here/wine-fonts.reg"; } >"$reg"
+  { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$here/wine-prefix.reg"; } >"$reg"
   windows_reg="$("$wine" winepath -w "$reg" 2>/dev/null)" || status=$?
   ((status == 0)) || prefix_failed "$prefix" "$wine" "winepath -w $reg" "$status"
   "$wine" regedit /S "$windows_reg" >/dev/null 2>&1 || status=$?
@@ -87,12 +95,14 @@ prepare_prefix() {  # prefix, wine, wineserver
   # The registry reaches system.reg once the server has saved it.
   [ -f "$prefix/system.reg" ] && [ -d "$prefix/drive_c/windows/system32" ] ||
     prefix_failed "$prefix" "$wine" "wineboot -i" "0 but left no system.reg or drive_c/windows/system32"
-  touch "$prefix/.varnello-ready"
+  echo "$settings" >"$prefix/.varnello-ready"
 }
 prepare_prefix "$WINEPREFIX" /usr/lib/wine/wine64 /usr/lib/wine/wineserver64
 prepare_prefix "$WINEPREFIX-i686" "$here/wine-i686" "$here/wineserver-i686"
-# Wine draws the caption's buttons with Marlett, from its own font folder;
-# the 32-bit Wine's root has none (Debian's fonts-wine is left out of it),
-# so the 32-bit prefix gets the host's copy, prefixes made earlier too.
-fonts="$WINEPREFIX-i686/drive_c/windows/Fonts"
-[ -f "$fonts/marlett.ttf" ] || { mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"; }
+# Wine draws the caption's buttons with Marlett, which neither Wine finds
+# here (the 32-bit root leaves Debian's fonts-wine out, and the 64-bit Wine
+# misses the host's): each prefix gets the host's copy, those made earlier
+# too.
+for fonts in "$WINEPREFIX/drive_c/windows/Fonts" "$WINEPREFIX-i686/drive_c/windows/Fonts"; do
+  [ -f "$fonts/marlett.ttf" ] || { mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"; }
+done

@@ -76,4 +76,17 @@ for arch in i686 x86_64; do
     --window "$build/$dir/ui/Varnello v1.0.exe" --console "$build/$dir/survey/varnello-survey.exe"
 done
 
+step "the download: an archive of each Release build"
+# build/dist holds the archives and their SHA256SUMS; the 32-bit one, the
+# one users get, is unpacked into a fresh folder and started there.
+rm -rf "$build/dist"
+for arch in i686 x86_64; do
+  (cd "$build/release-$arch" && cpack -B "$build/dist" >/dev/null)
+done
+rm -rf "$build/dist/_CPack_Packages"
+(cd "$build/dist" && sha256sum Varnello-1.0-win32.zip Varnello-1.0-win64.zip >SHA256SUMS && cat SHA256SUMS)
+VARNELLO_WINE="$here/scripts/wine-i686" VARNELLO_WINESERVER="$here/scripts/wineserver-i686" VARNELLO_TIMEOUT_FACTOR=3 \
+  /usr/bin/python3 "$here/tests/wine/unpacked_test.py" "$build/dist/Varnello-1.0-win32.zip" "$build/release-i686" \
+  "$here/tests/xp_exports.txt"
+
 printf '\nall tests passed; 32-bit code ran %s\n' "$i386_mode"

@@ -93,3 +93,19 @@ class Checks:
             print("FAILED:", f)
         print(f"{name}: {self.passed} passed, {len(self.failures)} failed")
         raise SystemExit(1 if self.failures else 0)
+
+
+def find(img, picture):
+    """Where `picture` lies in `img` pixel for pixel, as (left, top), or None."""
+    screen, art = img.tobytes(), picture.tobytes()
+    width, row = img.width * 3, picture.width * 3
+    first = art[:row]
+    at = screen.find(first)
+    while at >= 0:
+        top, left = divmod(at, width)
+        if left % 3 == 0 and left + row <= width and top + picture.height <= img.height and all(
+                screen[(top + y) * width + left:(top + y) * width + left + row] == art[y * row:(y + 1) * row]
+                for y in range(picture.height)):
+            return left // 3, top
+        at = screen.find(first, at + 1)
+    return None

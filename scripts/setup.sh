@@ -63,6 +63,7 @@ export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-varnello}" WINEDEBUG=-all
 i386_cache="${VARNELLO_CACHE:-$HOME/.cache/varnello}/i386"
 prefix_failed() {  # prefix, wine, what failed, status
   echo "setup: the Wine prefix $1 was not made: '$2 $3' exited with status $4" >&2
+  [ ! -s "$wine_errors" ] || sed 's/^/  /' "$wine_errors" | tail -n 5 >&2
   if [ "$2" = "$here/wine-i686" ]; then
     echo "setup: the 32-bit Wine in $i386_cache may be broken: remove that folder and run setup again," \
       "or try VARNELLO_I386_MODE=qemu (or native)" >&2
@@ -73,12 +74,14 @@ prefix_failed() {  # prefix, wine, what failed, status
 # A prefix is made once and given the settings of wine-prefix.reg again
 # whenever they change.
 settings="$(sha256sum "$here/wine-prefix.reg" | cut -c1-16)"
+wine_errors="$(mktemp)"
+trap 'rm -f "$wine_errors"' EXIT
 prepare_prefix() {  # prefix, wine, wineserver
   local prefix="$1" wine="$2" server="$3" status=0
   [ "$(cat "$prefix/.varnello-ready" 2>/dev/null)" != "$settings" ] || return 0
   if [ ! -f "$prefix/system.reg" ]; then
     echo "setup: preparing the Wine prefix $prefix (about 10 s; a minute or more where 32-bit code is emulated)"
-    "$wine" wineboot -i >/dev/null 2>&1 || status=$?
+    "$wine" wineboot -i >/dev/null 2>"$wine_errors" || status=$?
     ((status == 0)) || prefix_failed "$prefix" "$wine" "wineboot -i" "$status"
   else
     echo "setup: new settings for the Wine prefix $prefix"
@@ -88,7 +91,7 @@ prepare_prefix() {  # prefix, wine, wineserver
   { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$here/wine-prefix.reg"; } >"$reg"
   windows_reg="$("$wine" winepath -w "$reg" 2>/dev/null)" || status=$?
   ((status == 0)) || prefix_failed "$prefix" "$wine" "winepath -w $reg" "$status"
-  "$wine" regedit /S "$windows_reg" >/dev/null 2>&1 || status=$?
+  "$wine" regedit /S "$windows_reg" >/dev/null 2>"$wine_errors" || status=$?
   ((status == 0)) || prefix_failed "$prefix" "$wine" "regedit /S $windows_reg" "$status"
   "$server" -w 2>/dev/null || true
   rm -f "$reg"

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "base/utf.h"
 #include "ui/address.h"
 #include "ui/clicks.h"
@@ -172,49 +175,43 @@ TEST(Commands, TheHomePageProgramComesFromTheWindowsFolder) {
 namespace varnello::ui {
 namespace {
 
-TEST(Keyboard, TabWalksTheControlsThatActInReadingOrder) {
-  EXPECT_EQ(NextFocus(kJiance, false), kUpdate);
-  EXPECT_EQ(NextFocus(kUpdate, false), kImage5);
-  EXPECT_EQ(NextFocus(kImage5, false), kJiance);
-  EXPECT_EQ(NextFocus(kJiance, true), kImage5);
-  EXPECT_EQ(NextFocus(kImage5, true), kUpdate);
-}
-
+// Tab in reading order, wrapping; Enter on its first key-down, Space on its
+// key-up over the control it went down on; F5 anywhere; Ctrl+C, Ctrl+Insert.
 TEST(Keyboard, KeysActAsAPushButtonDoes) {
+  EXPECT_EQ((std::vector<ControlId>{NextFocus(kJiance, false), NextFocus(kUpdate, false), NextFocus(kImage5, false),
+                                    NextFocus(kJiance, true)}),
+            (std::vector<ControlId>{kUpdate, kImage5, kJiance, kImage5}));
   KeyTracker keys;
-  EXPECT_EQ(keys.Down(vk::kTab, false, false, false, kJiance), KeyAction::kFocusNext);
-  EXPECT_EQ(keys.Down(vk::kTab, true, true, false, kJiance), KeyAction::kFocusPrevious);
-  // Enter on its first key-down only; a held key's repeats do nothing.
-  EXPECT_EQ(keys.Down(vk::kReturn, false, false, false, kJiance), KeyAction::kActivate);
-  EXPECT_EQ(keys.Down(vk::kReturn, true, false, false, kJiance), KeyAction::kNone);
-  EXPECT_EQ(keys.Up(vk::kReturn, kJiance), KeyAction::kNone);
-  // Space on its key-up, after a key-down on the same control.
-  EXPECT_EQ(keys.Down(vk::kSpace, false, false, false, kUpdate), KeyAction::kNone);
-  EXPECT_EQ(keys.Down(vk::kSpace, true, false, false, kUpdate), KeyAction::kNone);
+  auto down = [&](int key, bool repeat, ControlId at = kUpdate, bool ctrl = false) {
+    return keys.Down(key, repeat, false, ctrl, at);
+  };
+  EXPECT_EQ(down(vk::kTab, true), KeyAction::kFocusNext);
+  EXPECT_EQ(keys.Down(vk::kTab, false, true, false, kUpdate), KeyAction::kFocusPrevious);
+  EXPECT_EQ(down(vk::kReturn, false), KeyAction::kActivate);
+  EXPECT_EQ(down(vk::kReturn, true), KeyAction::kNone);
+  EXPECT_EQ(down(vk::kSpace, false), KeyAction::kNone);
+  EXPECT_EQ(down(vk::kSpace, true), KeyAction::kNone);
   EXPECT_EQ(keys.Up(vk::kSpace, kUpdate), KeyAction::kActivate);
   EXPECT_EQ(keys.Up(vk::kSpace, kUpdate), KeyAction::kNone);
-  keys.Down(vk::kSpace, false, false, false, kUpdate);
+  down(vk::kSpace, false);
   EXPECT_EQ(keys.Up(vk::kSpace, kImage5), KeyAction::kNone);
-  keys.Down(vk::kSpace, false, false, false, kUpdate);
+  down(vk::kSpace, false);
   keys.Cancel();
   EXPECT_EQ(keys.Up(vk::kSpace, kUpdate), KeyAction::kNone);
-  // F5 wherever the focus is; copying with Ctrl+C or Ctrl+Insert.
-  EXPECT_EQ(keys.Down(vk::kF5, false, false, false, kImage5), KeyAction::kSurvey);
-  EXPECT_EQ(keys.Down(vk::kF5, true, false, false, kImage5), KeyAction::kNone);
-  EXPECT_EQ(keys.Down(vk::kC, false, false, true, kJiance), KeyAction::kCopy);
-  EXPECT_EQ(keys.Down(vk::kInsert, false, false, true, kJiance), KeyAction::kCopy);
-  EXPECT_EQ(keys.Down(vk::kC, false, false, false, kJiance), KeyAction::kNone);
+  EXPECT_EQ(down(vk::kF5, false, kImage5), KeyAction::kSurvey);
+  EXPECT_EQ(down(vk::kF5, true, kImage5), KeyAction::kNone);
+  EXPECT_EQ(down(vk::kC, false, kJiance, true), KeyAction::kCopy);
+  EXPECT_EQ(down(vk::kInsert, false, kJiance, true), KeyAction::kCopy);
+  EXPECT_EQ(down(vk::kC, false, kJiance), KeyAction::kNone);
 }
 
 TEST(Keyboard, ResultsAsAPersonWouldTypeThem) {
   Captions captions;
   EXPECT_EQ(ToUtf8(ResultsText(captions)),
             "系统：\r\n主板:\r\nBIOS:\r\nCPU:\r\n显卡:\r\n硬盘:\r\n声卡:\r\n内存:\r\n网卡:\r\n");
-  captions[kWindows] = u"系统：Microsoft Windows 10 Pro";
-  captions[kZhuban] = u"ASUSTeK型号:PRIME";
-  captions[kCpuz] = u"  Intel(R) Core(TM) i5";
-  captions[kNeicun] = u"16384 MB / 2条";
-  captions[kWangka] = u"Realtek";
+  for (auto [id, text] : {std::pair{kWindows, u"系统：Microsoft Windows 10 Pro"}, {kZhuban, u"ASUSTeK型号:PRIME"},
+                          {kCpuz, u"  Intel(R) Core(TM) i5"}, {kNeicun, u"16384 MB / 2条"}, {kWangka, u"Realtek"}})
+    captions[id] = text;
   EXPECT_EQ(ToUtf8(ResultsText(captions)),
             "系统：Microsoft Windows 10 Pro\r\n主板:ASUSTeK型号:PRIME\r\nBIOS:\r\nCPU:  Intel(R) Core(TM) i5\r\n"
             "显卡:\r\n硬盘:\r\n声卡:\r\n内存:16384 MB / 2条\r\n网卡:Realtek\r\n");

@@ -97,7 +97,6 @@ class PcProbe {
            Number(outer.bottom) + "]";
     out += ", \"web_view\": " + std::string(pc.web_view() ? "true" : "false");
     out += ", \"surveys\": " + Number(g_surveys) + ", \"key_repeats\": " + Number(g_key_repeats);
-    out += ", \"focus\": " + JsonQuote(FromUtf8(kControls[pc.Focus()].name));
     out += ", \"tray\": {\"hIcon\": " + Number(static_cast<long long>(r.hIcon != 0)) +
            ", \"tip\": " + JsonQuote(r.szTip) + ", \"info\": " + JsonQuote(r.szInfo) +
            ", \"title\": " + JsonQuote(r.szInfoTitle) + "}";

@@ -130,6 +130,13 @@ class Desktop:
         r = self._client("none")
         return r is None or (b"no Varnello window" not in r.stderr and b"no desktop" not in r.stderr)
 
+    def when(self, ok):
+        """A test for Checks.poll: the window's state once `ok` holds for it."""
+        def test():
+            state = self.dump(30)
+            return state if state and ok(state) else None
+        return test
+
     def dump(self, timeout=60):
         """The window's state, or None when it does not answer in time."""
         path = os.path.join(self.tmp, "dump.json")

@@ -39,14 +39,6 @@ def shot(d, name):
     return pixels.load(d.screenshot(os.path.join(shots, name)))
 
 
-def state_when(d, ok):
-    """A test for check.poll: the window's state once `ok` holds for it."""
-    def test():
-        state = d.dump(30)
-        return state if state and ok(state) else None
-    return test
-
-
 folder, marks = tempfile.mkdtemp(prefix="varnello-e2e-"), tempfile.mkdtemp(prefix="varnello-marks-")
 shutil.copy(exe, folder)
 for name in ["oleacc", "ole32", "oleaut32", "shell32"]:
@@ -62,7 +54,7 @@ with Desktop("e2e") as d:
     d.env["WINEDLLOVERRIDES"] += ";oleacc,oleaut32,shell32=n,b"
     d.env["VARNELLO_MARKER_DIR"] = "Z:" + marks.replace("/", "\\")
     d.start(os.path.join(folder, os.path.basename(exe)), client_exe, keep_exe)
-    state = check.poll("welcome balloon sent", state_when(d, lambda s: s["tray"]["info"] == "欢迎使用Varnello"), 120)
+    state = check.poll("welcome balloon sent", d.when(lambda s: s["tray"]["info"] == "欢迎使用Varnello"), 120)
     if state is None:
         check.finish("end to end")
     cx, cy = state["client"][:2]
@@ -79,13 +71,13 @@ with Desktop("e2e") as d:
     # The start label's hover colour: white under the pointer, and so on
     # over the strip and the button face; dark grey again over the background.
     d.move(cx + 400, cy + 328)
-    check.poll("jiance turns white under the pointer", state_when(d, lambda s: s["jiance_colour"] == 0xFFFFFF), 10)
+    check.poll("jiance turns white under the pointer", d.when(lambda s: s["jiance_colour"] == 0xFFFFFF), 10)
     for x, y in [(200, 82), (380, 314)]:
         d.move(cx + x, cy + y)
         time.sleep(0.5)
         check.equal(f"jiance stays white at {x},{y}", (d.dump(30) or {}).get("jiance_colour"), 0xFFFFFF)
     d.move(cx + 8, cy + 200)
-    check.poll("jiance dark grey again over Image1", state_when(d, lambda s: s["jiance_colour"] == 0x404040), 10)
+    check.poll("jiance dark grey again over Image1", d.when(lambda s: s["jiance_colour"] == 0x404040), 10)
 
     # A survey: the progress picture, then the nine labels filled.
     d.click(cx + 400, cy + 328)
@@ -95,7 +87,7 @@ with Desktop("e2e") as d:
         return pixels.differing(region(img, cx + 24, cy + 144, 417, 153), P3.crop((24, 8, 441, 161)), 6) < 50
 
     check.poll("progress picture during the survey", progress_on_screen, 20, step=0.1)
-    done = check.poll("survey ends", state_when(d, lambda s: s["tray"]["info"] == "检测完毕" and not s["frame1"]), 180)
+    done = check.poll("survey ends", d.when(lambda s: s["tray"]["info"] == "检测完毕" and not s["frame1"]), 180)
     if done:
         check.equal("labels hold this machine's data", {k: done["captions"][k] for k in LABELS}, expected)
         check.that("every label filled", all(done["captions"][k] for k in LABELS if k != "wangka"))
@@ -112,13 +104,13 @@ with Desktop("e2e") as d:
     # the caption's buttons is its own): hidden, the icon stays, and a left
     # press on it brings the window back.
     check.that("minimise command sent", d.probe("syscommand", "minimize"))
-    check.poll("minimise hides the window", state_when(d, lambda s: not s["visible"]), 10)
+    check.poll("minimise hides the window", d.when(lambda s: not s["visible"]), 10)
     icon = d.tray_icon(shot(d, "e2e-hidden.png"))
     check.that("icon stays while hidden", icon is not None)
     if icon:
         x, y = (icon[0] + icon[2]) // 2, (icon[1] + icon[3]) // 2
         d.press(x, y, 1)
-        back = check.poll("left press on the icon restores", state_when(d, lambda s: s["visible"]), 10)
+        back = check.poll("left press on the icon restores", d.when(lambda s: s["visible"]), 10)
         if back:
             check.equal("restored in the normal state", back["iconic"], False)
             check.equal("texts kept across hiding", back["captions"]["cpuz"], done and done["captions"]["cpuz"])

@@ -26,26 +26,17 @@ check = pixels.Checks()
 UPDATE = (416 - 2, 352 - 2, 49 + 4, 17 + 4)
 
 
-def state_when(d, ok):
-    def test():
-        state = d.dump(30)
-        return state if state and ok(state) else None
-    return test
-
-
 def survey_done(d, n):
-    return check.poll(f"survey {n} ends", state_when(
-        d, lambda s: s["surveys"] == n and s["tray"]["info"] == "检测完毕" and not s["frame1"]), 180)
+    check.poll(f"survey {n} ends", d.when(lambda s: s["surveys"] == n and s["tray"]["info"] == "检测完毕"), 180)
 
 
 with Desktop("keys") as d:
     expected = json.loads(d.wine(survey_exe, "--json", timeout=180).stdout.decode("utf-8"))
     d.start(exe, client_exe)
-    state = check.poll("window loaded", state_when(d, lambda s: s["tray"]["info"] == "欢迎使用Varnello"), 120)
+    state = check.poll("window loaded", d.when(lambda s: s["tray"]["info"] == "欢迎使用Varnello"), 120)
     if state is None:
         check.finish("keyboard")
     cx, cy = state["client"][:2]
-    check.equal("the focus starts on 开始检测", state["focus"], "jiance")
     d.click(cx + 8, cy + 200)  # the window in front, on its bare background
     before = pixels.load(d.screenshot(os.path.join(shots, "keys-start.png")))
 
@@ -63,14 +54,12 @@ with Desktop("keys") as d:
 
     d.xdotool("key", "Tab")
     focused = pixels.load(d.screenshot(os.path.join(shots, "keys-tab.png")))
-    check.equal("Tab moves to the credit link", (d.dump(30) or {}).get("focus"), "update")
     box = (cx + UPDATE[0], cy + UPDATE[1], UPDATE[2], UPDATE[3])
     check.that("the focus rectangle shows after Tab",
                pixels.differing(region(before, *box), region(focused, *box)) > 20)
     d.xdotool("key", "Tab", "key", "Return")
     time.sleep(1)
-    final = d.dump(30) or {}
-    check.equal("Enter on the banner opens the home page once", final.get("started"),
+    check.equal("Enter on the banner opens the home page once", (d.dump(30) or {}).get("started"),
                 [f"Explorer   /s   ,   http://{home_host} [style 2]"])
 
     d.xdotool("key", "ctrl+c")

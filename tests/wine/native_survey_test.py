@@ -56,8 +56,7 @@ with Desktop("native") as d:
     if state:
         cx, cy = state["client"][:2]
         d.click(cx + 400, cy + 328)
-        done = check.poll("survey ends", lambda: (lambda s: s if s and s["tray"]["info"] == "检测完毕" else None)(
-            d.dump(30)), 180)
+        done = check.poll("survey ends", d.when(lambda s: s["tray"]["info"] == "检测完毕"), 180)
         if done:
             shown = ["Windows", "cpuz", "yp", "neicun"]
             check.equal("the window shows the console's texts", {k: done["captions"][k] for k in shown},

@@ -21,9 +21,8 @@ check = pixels.Checks()
 folder = tempfile.mkdtemp(prefix="varnello-download-")
 with zipfile.ZipFile(archive) as z:
     z.extractall(folder)
-    check.equal("one folder holding the program, its icon, the console survey and the readme",
-                sorted(z.namelist()), sorted(["Varnello v1.0/", "Varnello v1.0/Varnello v1.0.exe", "Varnello v1.0/icon.ico",
-                                              "Varnello v1.0/varnello-survey.exe", "Varnello v1.0/readme.txt"]))
+    check.equal("one folder holding the program, its icon, the console survey and the readme", sorted(z.namelist()),
+                ["Varnello v1.0/" + name for name in ["", "Varnello v1.0.exe", "icon.ico", "readme.txt", "varnello-survey.exe"]])
 unpacked = os.path.join(folder, "Varnello v1.0")
 program, survey = os.path.join(unpacked, "Varnello v1.0.exe"), os.path.join(unpacked, "varnello-survey.exe")
 for path, built in [(program, "ui/Varnello v1.0.exe"), (survey, "survey/varnello-survey.exe")]:

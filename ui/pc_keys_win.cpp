@@ -14,6 +14,12 @@ constexpr UINT kTakeBackFocusMessage = WM_APP + 14;
 
 bool Held(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
+bool CuesAlways() {
+  BOOL always = FALSE;
+  SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &always, 0);
+  return always != FALSE;
+}
+
 }  // namespace
 
 bool Pc::HandleKeyboard(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
@@ -34,7 +40,7 @@ bool Pc::HandleKeyboard(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& res
     case WM_ACTIVATE:
       // The system's handling first: it gives the window the focus.
       result = DefWindowProcW(hwnd_, message, wparam, lparam);
-      InvalidateControl(FocusRectControl());
+      InvalidateFocus();
       return true;
     case WM_UPDATEUISTATE:
       OnUpdateUiState(wparam);
@@ -91,7 +97,7 @@ void Pc::OnKeyUp(int key) {
 }
 
 void Pc::OnSetFocus() {
-  InvalidateControl(FocusRectControl());
+  InvalidateFocus();
   NotifyWinEvent(EVENT_OBJECT_FOCUS, hwnd_, OBJID_CLIENT, ChildIdOf(focus_));
 }
 
@@ -99,7 +105,7 @@ void Pc::OnSetFocus() {
 // reach the window.
 void Pc::OnKillFocus(HWND to) {
   keys_.Cancel();
-  InvalidateControl(FocusRectControl());
+  InvalidateFocus();
   if (to && IsChild(hwnd_, to)) PostMessageW(hwnd_, kTakeBackFocusMessage, 0, 0);
 }
 
@@ -112,14 +118,18 @@ void Pc::MoveFocus(ControlId to) {
   else NotifyWinEvent(EVENT_OBJECT_FOCUS, hwnd_, OBJID_CLIENT, ChildIdOf(focus_));
 }
 
+// Activation and the focus coming and going change the picture only where
+// the rectangle shows at all: at start none of them costs a paint.
+void Pc::InvalidateFocus() {
+  if (!focus_hidden_ || CuesAlways()) InvalidateControl(FocusRectControl());
+}
+
 // The start label's rectangle goes round its button face.
 ControlId Pc::FocusRectControl() const { return focus_ == kJiance ? kImage12 : focus_; }
 
 void Pc::PaintFocus(HDC dc) {
   const bool active = GetActiveWindow() == hwnd_ && GetFocus() == hwnd_;
-  BOOL cues_always = FALSE;
-  SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues_always, 0);
-  if (!ShowsFocus(active, focus_hidden_, cues_always != FALSE)) return;
+  if (!ShowsFocus(active, focus_hidden_, CuesAlways())) return;
   RECT r = ToRect(RectOf(FocusRectControl()));
   DrawFocusRect(dc, &r);
 }

@@ -110,6 +110,7 @@ class Pc final : public AccessibleWindow {
   void OnKillFocus(HWND to);
   void MoveFocus(ControlId to);
   ControlId FocusRectControl() const;
+  void InvalidateFocus();
   void PaintFocus(HDC dc);
   void CopyResults();
 

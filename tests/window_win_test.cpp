@@ -251,9 +251,7 @@ int SideOf(HICON icon) {
 
 // The system's size for an icon or cursor at a density, where it says.
 int MetricFor(int index, int dpi) {
-  using Fn = int(WINAPI*)(int, UINT);
-  auto get = reinterpret_cast<Fn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+  auto get = base::Dyn().GetSystemMetricsForDpi.get();
   return get ? get(index, static_cast<UINT>(dpi)) : 0;
 }
 
@@ -291,13 +289,13 @@ TEST_F(Window, DensityChangeKeepsTheClientAreaExact) {
   for (int dpi : {144, before}) {
     SCOPED_TRACE(dpi);
     SIZE size{0, 0};
-    ASSERT_TRUE(SendMessageW(hwnd, 0x02E4 /* WM_GETDPISCALEDSIZE */, static_cast<WPARAM>(dpi),
+    ASSERT_TRUE(SendMessageW(hwnd, base::kWmGetDpiScaledSize, static_cast<WPARAM>(dpi),
                              reinterpret_cast<LPARAM>(&size)));
     EXPECT_GT(size.cx, ui::TwipsToPixels(ui::kClientWidthTwips, dpi));
     EXPECT_GT(size.cy, ui::TwipsToPixels(ui::kClientHeightTwips, dpi));
 
     RECT suggested{40, 30, 40 + size.cx + 1, 30 + size.cy - 1};
-    SendMessageW(hwnd, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    SendMessageW(hwnd, base::kWmDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
     EXPECT_EQ(pc->dpi(), dpi);
     RECT client, window;
     GetClientRect(hwnd, &client);

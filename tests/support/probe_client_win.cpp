@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <string>
 
+#include "ui/probe_win.h"
+
 int main(int argc, char** argv) {
   int first = 1;
   if (argc > 2 && std::string(argv[1]) == "--desktop") {
@@ -43,8 +45,7 @@ int main(int argc, char** argv) {
   if (what == "syscommand") return PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0) ? 0 : 2;
   std::string command = what;
   for (int i = first + 1; i < argc; ++i) command += std::string("\t") + argv[i];
-  constexpr ULONG_PTR kProbeMagic = 0x56524E4C;
-  COPYDATASTRUCT data{kProbeMagic, static_cast<DWORD>(command.size()), command.data()};
+  COPYDATASTRUCT data{varnello::ui::kProbeMagic, static_cast<DWORD>(command.size()), command.data()};
   DWORD_PTR result = 0;
   if (!SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 60000,
                            &result))

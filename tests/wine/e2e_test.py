@@ -131,7 +131,7 @@ with Desktop("e2e") as d:
             d.click((min(row) + max(row)) // 2 if row else x, bottom - 9)
         check.that("退出程序 ends the process", d.program_ended(20))
         time.sleep(1)
-        check.that("while the notification area stays", d.tray() is not None)
+        check.that("the notification area stays after the program", d.tray() is not None)
 
 check.equal("no planted library was loaded", sorted(os.listdir(marks)), [])
 shutil.rmtree(folder, ignore_errors=True)

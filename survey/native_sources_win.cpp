@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/com_win.h"
 #include "base/dyn_calls_win.h"
 #include "base/utf.h"
 #include "base/win_handles_win.h"
@@ -34,7 +35,11 @@ struct DeviceListTraits {
 };
 using DeviceList = Owned<HDEVINFO, DeviceListTraits>;
 
-std::u16string U16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
+// The present devices of a class or interface; empty where there is no list.
+DeviceList PresentDevices(const GUID& kind, DWORD flags) {
+  HDEVINFO list = SetupDiGetClassDevsW(&kind, nullptr, nullptr, DIGCF_PRESENT | flags);
+  return DeviceList(list == INVALID_HANDLE_VALUE ? nullptr : list);
+}
 
 template <class Text>
 Text UpToNul(Text text) {
@@ -152,11 +157,8 @@ bool IsSoftwareDevice(HDEVINFO list, SP_DEVINFO_DATA& device) {
 template <class MakeRow>
 std::vector<NativeRow> ClassRows(const GUID& setup_class, bool skip_software, MakeRow row) {
   std::vector<NativeRow> rows;
-  DeviceList list(SetupDiGetClassDevsW(&setup_class, nullptr, nullptr, DIGCF_PRESENT));
-  if (list.get() == INVALID_HANDLE_VALUE) {
-    list.Release();
-    return rows;
-  }
+  DeviceList list = PresentDevices(setup_class, 0);
+  if (!list) return rows;
   SP_DEVINFO_DATA device{};
   device.cbSize = sizeof device;
   for (DWORD i = 0; SetupDiEnumDeviceInfo(list.get(), i, &device); ++i) {
@@ -227,8 +229,7 @@ SurveyValue DiskModel(HANDLE disk) {
 
 std::vector<NativeRow> DiskRows() {
   std::vector<NativeRow> rows;
-  DeviceList list(SetupDiGetClassDevsW(&kDiskInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
-  if (list.get() == INVALID_HANDLE_VALUE) list.Release();
+  DeviceList list = PresentDevices(kDiskInterface, DIGCF_DEVICEINTERFACE);
   SP_DEVICE_INTERFACE_DATA disk{};
   disk.cbSize = sizeof disk;
   for (DWORD i = 0; list && SetupDiEnumDeviceInterfaces(list.get(), nullptr, &kDiskInterface, i, &disk); ++i) {
